@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "front/front.h"
+
+namespace {
+
+// A downloaded setup usually runs from Downloads, next to whatever else was downloaded. Windows
+// looks for a DLL that a system DLL loads late in the program's own folder first, and cmd.exe
+// looks for `where` and `code` in the current folder before PATH; both would run planted files.
+void RefusePlantedFiles() {
+  // Absent on Windows 7 without KB2533623, hence looked up rather than imported.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                             "SetDefaultDllDirectories")));
+  if (set_default_dll_directories != nullptr) {
+    set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+  // Read by cmd.exe through NeedCurrentDirectoryForExePath; its value does not matter. _putenv
+  // updates the environment that system() hands to the interpreter as well as the CRT's copy.
+  _putenv("NoDefaultCurrentDirectoryInExePath=1");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RefusePlantedFiles();
+  return RunSetupFrontEnd(argc, argv);
+}
