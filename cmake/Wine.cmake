@@ -15,5 +15,7 @@ set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 # so they never run at the same time.
 function(palvex_add_wine_tests target)
   gtest_add_tests(TARGET ${target} TEST_LIST cases)
-  set_tests_properties(${cases} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix)
+  # A stale binary runs no test for a filter and still exits 0.
+  set_tests_properties(${cases} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
+                                           FAIL_REGULAR_EXPRESSION "Running 0 tests")
 endfunction()

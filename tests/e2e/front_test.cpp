@@ -13,14 +13,8 @@ const std::string kMenu = Crlf(
     "  [3] Exit\n\n"
     "  Choose (1-3): ");
 const std::string kCancelled = Crlf("\nCancelled.\n");
-const std::string kPause = Crlf("\nPress Enter to close...");
 
-class FrontEnd : public SetupTest {
- protected:
-  // The heading every install in this folder starts with.
-  std::string InstallHeading() const { return Crlf("\nInstalling Palvex to " + install_root() + "\n\n"); }
-  std::string UninstallHeading() const { return Crlf("\nRemoving Palvex from " + install_root() + "\n\n"); }
-};
+using FrontEnd = SetupTest;
 
 TEST_F(FrontEnd, MenuAnswersThatCancelEndAtOnceWithoutPause) {
   const std::vector<std::string> no_switch[] = {{}, {"install"}, {"--INSTALL"}, {"-I"}, {"/Uninstall"}};

@@ -8,6 +8,10 @@
 namespace fs = std::filesystem;
 
 const char kUnset[] = "\x01unset";
+const std::string kInstallDone = Crlf("\nDone. Open a NEW terminal and run:  palvex --version\n");
+const std::string kUninstallDone =
+    Crlf("\nPalvex removed. Restart open terminals to refresh PATH.\n");
+const std::string kPause = Crlf("\nPress Enter to close...");
 
 namespace {
 
@@ -103,7 +107,8 @@ std::string Crlf(const std::string& text) {
   return result;
 }
 
-SetupProcess::SetupProcess(const std::vector<std::string>& args, const EnvChanges& env) {
+SetupProcess::SetupProcess(const std::vector<std::string>& args, const EnvChanges& env,
+                           const std::string& program) {
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   HANDLE child_input = nullptr;
   HANDLE child_output = nullptr;
@@ -116,7 +121,7 @@ SetupProcess::SetupProcess(const std::vector<std::string>& args, const EnvChange
   SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(output_pipe_, HANDLE_FLAG_INHERIT, 0);
 
-  const std::wstring exe = Wide(WindowsPath(PALVEX_SETUP_EXE));
+  const std::wstring exe = Wide(program.empty() ? WindowsPath(PALVEX_SETUP_EXE) : program);
   std::wstring command_line = QuoteArgument(exe);
   for (const std::string& arg : args) command_line += L" " + QuoteArgument(Wide(arg));
   std::wstring environment = EnvironmentBlock(env);
@@ -214,8 +219,8 @@ Finished SetupProcess::Finish() {
 }
 
 Finished RunSetup(const std::vector<std::string>& args, const std::string& input,
-                  const EnvChanges& env) {
-  SetupProcess setup(args, env);
+                  const EnvChanges& env, const std::string& program) {
+  SetupProcess setup(args, env, program);
   if (!input.empty()) setup.Write(input);
   return setup.Finish();
 }
@@ -275,6 +280,14 @@ void SetupTest::TearDown() {
   WriteRegistryPath(saved_path_);
   std::error_code ignored;
   fs::remove_all(fs::u8path(scratch_), ignored);
+}
+
+std::string SetupTest::InstallHeading() const {
+  return Crlf("\nInstalling Palvex to " + install_root() + "\n\n");
+}
+
+std::string SetupTest::UninstallHeading() const {
+  return Crlf("\nRemoving Palvex from " + install_root() + "\n\n");
 }
 
 EnvChanges SetupTest::Env() const {

@@ -26,10 +26,11 @@ struct Finished {
 using EnvChanges = std::map<std::string, std::string>;
 extern const char kUnset[];
 
-// One running setup process.
+// One running setup process (or, given `program`, another program, in the same way).
 class SetupProcess {
  public:
-  SetupProcess(const std::vector<std::string>& args, const EnvChanges& env);
+  SetupProcess(const std::vector<std::string>& args, const EnvChanges& env,
+               const std::string& program = "");
   ~SetupProcess();
   SetupProcess(const SetupProcess&) = delete;
   SetupProcess& operator=(const SetupProcess&) = delete;
@@ -56,9 +57,9 @@ class SetupProcess {
   std::string output_;
 };
 
-// Runs the setup to its end with `input` on standard input.
+// Runs the setup (or `program`) to its end with `input` on standard input.
 Finished RunSetup(const std::vector<std::string>& args, const std::string& input,
-                  const EnvChanges& env);
+                  const EnvChanges& env, const std::string& program = "");
 
 // The user's Path value as the registry stores it (read with the wide interface, so no code page
 // conversion hides anything).
@@ -81,6 +82,9 @@ class SetupTest : public ::testing::Test {
   // the fake code's log and exit code.
   EnvChanges Env() const;
   std::string install_root() const { return local_app_data_ + "\\Programs\\Palvex"; }
+  // The first lines of each procedure for this test's install root, as the console gets them.
+  std::string InstallHeading() const;
+  std::string UninstallHeading() const;
   std::string bin_folder() const { return install_root() + "\\bin"; }
   // What the fake code.cmd logged, "" when it never ran.
   std::string CodeLog() const;
@@ -93,6 +97,11 @@ class SetupTest : public ::testing::Test {
  private:
   RegistryPath saved_path_;
 };
+
+// The procedures' closing lines and the pause prompt, as the console gets them.
+extern const std::string kInstallDone;
+extern const std::string kUninstallDone;
+extern const std::string kPause;
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

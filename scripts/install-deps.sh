@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
+# Needs root when something is missing; does nothing when all is there.
+set -euo pipefail
+
+packages=(cmake g++ python3 googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine64)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

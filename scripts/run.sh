@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds palvex-setup.exe and starts it under Wine, in a sandbox prefix of its own
+# (build/sandbox-prefix), never in ~/.wine. Arguments go to the setup: scripts/run.sh --install
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target palvex-setup -j"$(nproc)"
+
+export WINEPREFIX="$PWD/build/sandbox-prefix" WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
+  wine wineboot -i </dev/null >/dev/null 2>&1
+fi
+echo "Starting build/windows/palvex-setup.exe under Wine"
+exec wine build/windows/palvex-setup.exe "$@"
