@@ -24,20 +24,37 @@ ENTRIES = [
 FIXED_TIME = (1980, 1, 1, 0, 0, 0)
 
 
+def stray_files(source):
+    # A file dropped into the folder would silently be left out of the package; refuse instead,
+    # so that it is either added to ENTRIES or removed.
+    expected = {file_name for file_name, _ in ENTRIES}
+    present = {p.relative_to(source).as_posix() for p in source.rglob("*") if p.is_file()}
+    return sorted(present - expected)
+
+
 def main(argv):
     if len(argv) != 3:
         sys.exit(__doc__)
     source, out = Path(argv[1]), Path(argv[2])
+    missing = [name for name, _ in ENTRIES if not (source / name).is_file()]
+    if missing:
+        sys.exit(f"pack_vsix: missing in {source}: {', '.join(missing)}")
+    extra = stray_files(source)
+    if extra:
+        sys.exit(f"pack_vsix: not part of the package, remove from {source}: {', '.join(extra)}")
     out.parent.mkdir(parents=True, exist_ok=True)
     tmp = out.with_name(out.name + ".tmp")
-    with zipfile.ZipFile(tmp, "w") as archive:
-        for file_name, entry_name in ENTRIES:
-            info = zipfile.ZipInfo(entry_name, date_time=FIXED_TIME)
-            info.compress_type = zipfile.ZIP_DEFLATED
-            info.create_system = 0  # zipfile would record the host's system otherwise
-            info.external_attr = 0
-            archive.writestr(info, (source / file_name).read_bytes(), compresslevel=9)
-    tmp.replace(out)
+    try:
+        with zipfile.ZipFile(tmp, "w") as archive:
+            for file_name, entry_name in ENTRIES:
+                info = zipfile.ZipInfo(entry_name, date_time=FIXED_TIME)
+                info.compress_type = zipfile.ZIP_DEFLATED
+                info.create_system = 0  # zipfile would record the host's system otherwise
+                info.external_attr = 0
+                archive.writestr(info, (source / file_name).read_bytes(), compresslevel=9)
+        tmp.replace(out)
+    finally:
+        tmp.unlink(missing_ok=True)
 
 
 if __name__ == "__main__":
