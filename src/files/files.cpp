@@ -1,6 +1,7 @@
 #include "files/files.h"
 
 #include <windows.h>
+// Needs <windows.h> first.
 #include <shellapi.h>
 
 #include <memory>

@@ -11,7 +11,8 @@ constexpr std::uint16_t PAYLOAD_EXTENSION = 102;
 // was written. A partly written file is left in place.
 [[nodiscard]] bool WriteResourceToFile(std::uint16_t id, const std::string& path);
 
-// Install phase: writes palvex.exe into `bin_folder` and prints the outcome; false stops the install.
+// Install phase: writes palvex.exe into `bin_folder` and prints the outcome; false stops the
+// install.
 [[nodiscard]] bool PlaceToolExecutable(const std::string& bin_folder);
 
 // Uninstall phase: deletes `install_root` and everything below it, outright and without any window.

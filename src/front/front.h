@@ -1,6 +1,7 @@
 #pragma once
 
-// Formats like printf to standard output and flushes, so the text is on screen before any later read.
+// Formats like printf to standard output and flushes, so the text is on screen before any later
+// read.
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Prints one status line: two blanks, `message`, a newline.

@@ -12,9 +12,9 @@ namespace {
 void RefusePlantedFiles() {
   // Absent on Windows 7 without KB2533623, hence looked up rather than imported.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  const auto set_default_dll_directories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                             "SetDefaultDllDirectories")));
+  const auto set_default_dll_directories =
+      reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
   if (set_default_dll_directories != nullptr) {
     set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }

@@ -12,7 +12,8 @@ constexpr char kUserEnvironmentKey[] = "Environment";
 
 // Stores `list` as the user's Path (REG_EXPAND_SZ) in an existing key and broadcasts the change;
 // true when stored.
-[[nodiscard]] bool WriteUserPath(const std::string& list, const char* key_name = kUserEnvironmentKey);
+[[nodiscard]] bool WriteUserPath(const std::string& list,
+                                 const char* key_name = kUserEnvironmentKey);
 
 // Install phase: appends `bin_folder` to the user PATH unless listed, and prints the outcome.
 void AddBinToUserPath(const std::string& bin_folder, const char* key_name = kUserEnvironmentKey);

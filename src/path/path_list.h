@@ -9,7 +9,8 @@
 // True when some entry of `list` matches `folder`.
 [[nodiscard]] bool PathListContains(const std::string& list, const std::string& folder);
 
-// `list` with `folder` added at the end, after a ';' unless the list is empty or already ends in one.
+// `list` with `folder` added at the end, after a ';' unless the list is empty or already ends in
+// one.
 [[nodiscard]] std::string PathListAppend(const std::string& list, const std::string& folder);
 
 // `list` without the entries that match `folder` and without empty or blank-only entries; the

@@ -54,7 +54,8 @@ bool MatchesStoredText(HKEY key, const std::string& text) {
 
 bool ReadUserPath(std::string* list, const char* key_name) {
   HKEY raw_key = nullptr;
-  LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, key_name, /*ulOptions=*/0, KEY_QUERY_VALUE, &raw_key);
+  LONG status =
+      RegOpenKeyExA(HKEY_CURRENT_USER, key_name, /*ulOptions=*/0, KEY_QUERY_VALUE, &raw_key);
   if (status == ERROR_FILE_NOT_FOUND) {
     list->clear();
     return true;
@@ -64,8 +65,8 @@ bool ReadUserPath(std::string* list, const char* key_name) {
 
   DWORD type = 0;
   DWORD size = 0;
-  status = RegQueryValueExA(key.get(), kValueName, /*lpReserved=*/nullptr, &type, /*lpData=*/nullptr,
-                            &size);
+  status = RegQueryValueExA(key.get(), kValueName, /*lpReserved=*/nullptr, &type,
+                            /*lpData=*/nullptr, &size);
   if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && size == 0)) {
     list->clear();
     return true;

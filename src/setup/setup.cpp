@@ -1,6 +1,7 @@
 #include "setup/setup.h"
 
 #include <windows.h>
+// Needs <windows.h> first.
 #include <shlobj.h>
 
 #include "editor/editor.h"
@@ -42,7 +43,8 @@ int RunInstall() {
 
   // Any failure, "already exists" included, is settled by whether something now has that name;
   // a plain file there is caught by the tool write that follows.
-  if (SHCreateDirectoryExA(/*hwnd=*/nullptr, bin_folder.c_str(), /*psa=*/nullptr) != ERROR_SUCCESS &&
+  if (SHCreateDirectoryExA(/*hwnd=*/nullptr, bin_folder.c_str(), /*psa=*/nullptr) !=
+          ERROR_SUCCESS &&
       GetFileAttributesA(bin_folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
     Print("  ERROR: could not create %s\n", bin_folder.c_str());
     return 1;

@@ -39,14 +39,13 @@ class Editor : public SetupTest {
 
 TEST_F(Editor, WithoutVsCodeInstallSaysHowToInstallLaterAndUninstallStaysSilent) {
   Finished run = RunSetup({"-i"}, "\r\n", Env());
-  EXPECT_EQ(run.output,
-            InstallHeading() +
-                Crlf("  Installed palvex.exe\n"
-                     "  Added Palvex to your PATH\n"
-                     "  VS Code not found; skipped the editor extension\n"
-                     "        (install later with: code --install-extension \"" + Package() +
-                     "\")\n") +
-                kInstallDone + kPause);
+  EXPECT_EQ(run.output, InstallHeading() +
+                            Crlf("  Installed palvex.exe\n"
+                                 "  Added Palvex to your PATH\n"
+                                 "  VS Code not found; skipped the editor extension\n"
+                                 "        (install later with: code --install-extension \"" +
+                                 Package() + "\")\n") +
+                            kInstallDone + kPause);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(ReadFileBytes(Package()),
             ReadFileBytes(std::string(PALVEX_EMBEDDED_DIR) + "/palvex-extension.vsix"));
@@ -86,7 +85,8 @@ TEST_F(Editor, InstallTwiceSendsTheSameForcedInstallCommand) {
 TEST_F(Editor, PackagePathReachesCodeAsOneArgumentWhateverItsCharacters) {
   code_on_path_ = true;
   // Blanks, and everything cmd.exe treats specially outside double quotes (but %).
-  const std::string names[] = {"Local With Blanks", "a&b", "x (y)", "c^d", "s;t,u=v", "& (^) ;,= !"};
+  const std::string names[] = {"Local With Blanks", "a&b",        "x (y)", "c^d",
+                               "s;t,u=v",           "& (^) ;,= !"};
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     local_app_data_ = scratch_ + "\\" + name;
@@ -107,8 +107,8 @@ TEST_F(Editor, UninstallRemovesTheExtensionNamedInThePackageWhateverCodeAnswers)
     code_exit_code_ = exit_code;
     DeleteFileA((scratch_ + "\\code.log").c_str());
     const Finished run = RunSetup({"-u"}, "\r\n", Env());
-    EXPECT_EQ(run.output,
-              UninstallHeading() + Crlf("  Removed the VS Code extension\n") + kUninstallDone + kPause);
+    EXPECT_EQ(run.output, UninstallHeading() + Crlf("  Removed the VS Code extension\n") +
+                              kUninstallDone + kPause);
     EXPECT_EQ(CodeCalls(), std::vector<std::string>({uninstall_args}));
   }
 }

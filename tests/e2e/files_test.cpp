@@ -9,7 +9,9 @@ using ProgramFiles = SetupTest;
 
 const std::string kToolError = Crlf("  ERROR: could not write palvex.exe\n");
 
-std::string EmbeddedTool() { return ReadFileBytes(std::string(PALVEX_EMBEDDED_DIR) + "/palvex.exe"); }
+std::string EmbeddedTool() {
+  return ReadFileBytes(std::string(PALVEX_EMBEDDED_DIR) + "/palvex.exe");
+}
 
 TEST_F(ProgramFiles, InstallWritesTheEmbeddedToolThatThenRuns) {
   const Finished run = RunSetup({"-i"}, "\r\n", Env());
@@ -138,7 +140,8 @@ TEST_F(ProgramFiles, ExecutableCarriesItsManifestAndVersion) {
     char* value = nullptr;
     UINT length = 0;
     const std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
-    ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+    ASSERT_TRUE(
+        VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
         << name;
     EXPECT_STREQ(value, expected) << name;
   }

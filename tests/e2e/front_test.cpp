@@ -17,7 +17,8 @@ const std::string kCancelled = Crlf("\nCancelled.\n");
 using FrontEnd = SetupTest;
 
 TEST_F(FrontEnd, MenuAnswersThatCancelEndAtOnceWithoutPause) {
-  const std::vector<std::string> no_switch[] = {{}, {"install"}, {"--INSTALL"}, {"-I"}, {"/Uninstall"}};
+  const std::vector<std::string> no_switch[] = {
+      {}, {"install"}, {"--INSTALL"}, {"-I"}, {"/Uninstall"}};
   const std::string answers[] = {"3\r\n", "x\r\n", "\r\n", "", " 1\r\n", "0\r\n"};
   for (const auto& args : no_switch) {
     for (const std::string& answer : answers) {
@@ -51,7 +52,8 @@ TEST_F(FrontEnd, MenuAnswerTwoUninstallsAndStillWaitsForAFreshEnter) {
   EXPECT_FALSE(setup.StillRunningAfter(10000));
   const Finished run = setup.Finish();
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.output.substr(0, kMenu.size() + UninstallHeading().size()), kMenu + UninstallHeading());
+  EXPECT_EQ(run.output.substr(0, kMenu.size() + UninstallHeading().size()),
+            kMenu + UninstallHeading());
 }
 
 TEST_F(FrontEnd, SwitchRunsWithoutMenuAndPausesForOneCharacter) {

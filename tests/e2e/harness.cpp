@@ -17,8 +17,8 @@ namespace {
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
@@ -44,8 +44,10 @@ std::wstring QuoteArgument(const std::wstring& arg) {
       ++backslashes;
       continue;
     }
-    if (c == L'"') quoted.append(backslashes * 2 + 1, L'\\');
-    else quoted.append(backslashes, L'\\');
+    if (c == L'"')
+      quoted.append(backslashes * 2 + 1, L'\\');
+    else
+      quoted.append(backslashes, L'\\');
     backslashes = 0;
     quoted += c;
   }
@@ -53,7 +55,9 @@ std::wstring QuoteArgument(const std::wstring& arg) {
   return quoted + L"\"";
 }
 
-bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
 
 // This process's environment with `changes` applied, as a block for CreateProcessW.
 std::wstring EnvironmentBlock(const EnvChanges& changes) {

@@ -89,10 +89,10 @@ class SetupTest : public ::testing::Test {
   // What the fake code.cmd logged, "" when it never ran.
   std::string CodeLog() const;
 
-  std::string scratch_;          // per-test folder, deleted afterwards
-  std::string local_app_data_;   // scratch_\Local unless a test changes it
-  bool code_on_path_ = false;    // put the fake `code` launcher on PATH
-  int code_exit_code_ = 0;       // what the fake `code` returns
+  std::string scratch_;         // per-test folder, deleted afterwards
+  std::string local_app_data_;  // scratch_\Local unless a test changes it
+  bool code_on_path_ = false;   // put the fake `code` launcher on PATH
+  int code_exit_code_ = 0;      // what the fake `code` returns
 
  private:
   RegistryPath saved_path_;

@@ -46,12 +46,12 @@ TEST(ScanSwitches, FirstMatchingArgumentDecides) {
 TEST(ScanSwitches, NonSwitchesLeaveTheMenu) {
   const Case cases[] = {
       {{}, 0},
-      {{"install"}, 0},          // no dash or slash
-      {{"--INSTALL"}, 0},        // other letter case
+      {{"install"}, 0},    // no dash or slash
+      {{"--INSTALL"}, 0},  // other letter case
       {{"-U"}, 0},
       {{"/Uninstall"}, 0},
       {{"-install"}, 0},
-      {{"--install "}, 0},       // whole argument, not a prefix
+      {{"--install "}, 0},  // whole argument, not a prefix
       {{"-ix"}, 0},
       {{"-"}, 0},
       {{""}, 0},
