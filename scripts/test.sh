@@ -18,3 +18,7 @@ ctest --preset windows
 
 echo "== VS Code extension"
 tests/extension/run.sh
+
+echo "== Release: reproducible and signable"
+scripts/check-reproducible.sh
+tests/release/signing-test.sh

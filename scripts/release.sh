@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds the release artefacts from scratch in build/release (the windows preset's settings, tests
+# off, only the setup program and its payloads) and writes to dist/:
+#   palvex-setup.exe         signed when PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD are set
+#   palvex-extension.vsix    the extension package the setup embeds, for installing by hand
+#   SHA256SUMS               sha256sum lines for both, computed after signing
+# Extra arguments go to CMake's configure step, e.g. -DPALVEX_TOOL_EXE=/path/to/palvex.exe.
+#
+# The unsigned files are the same bytes on every build of the same commit with the same toolchain
+# (scripts/check-reproducible.sh checks it); `osslsigncode remove-signature` turns the signed
+# program back into the unsigned one.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build/release
+dist=dist
+
+need_package() {
+  command -v "$1" >/dev/null && return 0
+  echo "Installing $2"
+  DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$2" >/dev/null
+}
+
+sign=false
+if [[ -n ${PALVEX_SIGN_PFX:-} ]]; then
+  if [[ ! -f $PALVEX_SIGN_PFX || -z ${PALVEX_SIGN_PASSWORD+set} ]]; then
+    echo "release: PALVEX_SIGN_PFX must name a PKCS#12 file and PALVEX_SIGN_PASSWORD be set" >&2
+    exit 2
+  fi
+  need_package osslsigncode osslsigncode
+  need_package openssl openssl
+  # A wrong password should stop the release before a build, not after it. Files from older
+  # tools use ciphers that OpenSSL 3 keeps in its legacy provider.
+  if ! openssl pkcs12 -in "$PALVEX_SIGN_PFX" -passin env:PALVEX_SIGN_PASSWORD -noout 2>/dev/null &&
+     ! openssl pkcs12 -legacy -in "$PALVEX_SIGN_PFX" -passin env:PALVEX_SIGN_PASSWORD -noout \
+       2>/dev/null; then
+    echo "release: cannot open $PALVEX_SIGN_PFX with PALVEX_SIGN_PASSWORD" >&2
+    exit 2
+  fi
+  sign=true
+fi
+
+scripts/install-deps.sh
+rm -rf "$build"
+cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "$@" >/dev/null
+cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
+
+mkdir -p "$dist"
+rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
+cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
+if $sign; then
+  # No time stamp server: there is no network here. The signature then holds only while the
+  # certificate is valid; a release made where one is reachable should add -ts URL.
+  # The password goes through a pipe, not the command line that ps shows.
+  printf '%s' "$PALVEX_SIGN_PASSWORD" |
+    osslsigncode sign -pkcs12 "$PALVEX_SIGN_PFX" -readpass - -h sha256 \
+      -n "Palvex Setup" -i https://palvex.dev \
+      -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null
+  echo "Signed dist/palvex-setup.exe (SHA-256, no time stamp)"
+else
+  cp "$build/palvex-setup.exe" "$dist/"
+  echo "dist/palvex-setup.exe is NOT signed (set PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD to sign)"
+fi
+(cd "$dist" && sha256sum palvex-setup.exe palvex-extension.vsix >SHA256SUMS)
+cat "$dist/SHA256SUMS"
+# A rebuild gives the same bytes only with the same compiler, binutils and zlib (which deflates
+# the package): Debian's package versions name them exactly.
+echo "Toolchain: $(dpkg-query -W -f '${Package} ${Version}; ' g++-mingw-w64-x86-64-posix \
+  binutils-mingw-w64-x86-64 zlib1g 2>/dev/null || echo unknown)"
