@@ -49,16 +49,12 @@ child_env=("LOCALAPPDATA=$(win "$local_app_data")"
 initial_path='C:\Tools\bin'
 installed_path="$initial_path;$bin_w"
 
-export WINEPREFIX=$root/$build/wineprefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(command -v wineserver || command -v wineserver-stable || echo /usr/lib/wine/wineserver)
+export WINEPREFIX=$root/$build/wineprefix
+. "$root/scripts/wine-env.sh"
 rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-# Detached stdio: Wine's service processes outlive the boot and would hold a caller's pipe open.
-"$wineserver" -p </dev/null >/dev/null 2>&1
 # The prefix is some 700 MB and of no use afterwards.
-trap '"$wineserver" -k </dev/null >/dev/null 2>&1; "$wineserver" -w </dev/null >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-wine wineboot -i </dev/null >/dev/null 2>&1
+trap 'wine_stop; rm -rf "$WINEPREFIX"' EXIT
+wine_boot
 wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$initial_path" /f >/dev/null 2>&1
 
 # measure NAME PROGRAM ARGS...: one timed run; its figures go to $run/NAME.txt.

@@ -8,8 +8,8 @@ scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target palvex-setup -j"$(nproc)"
 
-export WINEPREFIX="$PWD/build/sandbox-prefix" WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$PWD/build/sandbox-prefix"
+. scripts/wine-env.sh
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
   wine wineboot -i </dev/null >/dev/null 2>&1

@@ -125,15 +125,11 @@ check "a tampered copy fails verification" fails verify "$work/tampered.exe"
 rm -rf "$key"
 
 echo "== The signed program under Wine"
-export WINEPREFIX=$work/wineprefix WINEDEBUG=-all LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(command -v wineserver || command -v wineserver-stable || echo /usr/lib/wine/wineserver)
-mkdir -p "$WINEPREFIX"
-# Detached stdio: Wine's service processes outlive the boot and would hold a caller's pipe open.
-"$wineserver" -p </dev/null >/dev/null 2>&1
+export WINEPREFIX=$work/wineprefix
+. "$root/scripts/wine-env.sh"
 # The prefix is some 700 MB and of no use afterwards.
-trap '"$wineserver" -k </dev/null >/dev/null 2>&1; "$wineserver" -w </dev/null >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-wine wineboot -i </dev/null >/dev/null 2>&1
+trap 'wine_stop; rm -rf "$WINEPREFIX"' EXIT
+wine_boot
 output=$(printf '3\r\n' | wine "$dist/palvex-setup.exe" 2>&1)
 status=$?
 echo "$output" >>"$work/checks.log"
