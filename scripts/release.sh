@@ -44,6 +44,11 @@ scripts/install-deps.sh
 rm -rf "$build"
 cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "$@" >/dev/null
 cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
+if ! grep -q '^PALVEX_TOOL_EXE:FILEPATH=.' "$build/CMakeCache.txt"; then
+  # The stand-in answers `palvex --version` like the real tool, so nothing else would show it.
+  echo "WARNING: this release embeds the stand-in palvex.exe; pass -DPALVEX_TOOL_EXE=... to ship" \
+    "the real tool" >&2
+fi
 
 mkdir -p "$dist"
 rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
