@@ -22,7 +22,7 @@ scripts/install-deps.sh
 if [[ ! -f $build/CMakeCache.txt ]]; then cmake --preset windows -B "$build" >/dev/null; fi
 cmake --build "$build" --target palvex-setup fixture_where -j"$(nproc)" >/dev/null
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror -municode -static -s \
-  bench/setup/measure.cpp -o "$build/measure.exe" -lpsapi
+  -I tests/common bench/setup/measure.cpp -o "$build/measure.exe" -lpsapi
 
 echo "== Machine"
 echo "cores: $(nproc); CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1);" \

@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "quote_argument.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,27 +34,6 @@ std::string Utf8(const std::wstring& wide) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
                       nullptr, nullptr);
   return utf8;
-}
-
-// Quotes one argument so that the child's C runtime splits it back out unchanged.
-std::wstring QuoteArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == L'"')
-      quoted.append(backslashes * 2 + 1, L'\\');
-    else
-      quoted.append(backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
