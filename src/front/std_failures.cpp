@@ -3,14 +3,6 @@
 // strings and its demangler (about 60 KiB) out of the statically linked setup program. Only the
 // setup program links this file; the tests keep the library's own throwing versions.
 #include <cstdlib>
-#include <new>
-
-void* operator new(std::size_t size) {
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  std::abort();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t /*size*/) noexcept { std::free(memory); }
 
 namespace std {
 // libstdc++'s own hooks (bits/functexcept.h); it calls them instead of throwing.
