@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever the build and the tests need and this machine lacks.
-# Needs root when something is missing; does nothing when all is there.
+# Installs, from Debian's packages, whatever this machine lacks of the named packages (by default
+# those the build and the Windows tests need). Needs root when something is missing; does nothing
+# when all is there. Usage: scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 
-packages=(cmake g++ python3 googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64)
+packages=("$@")
+if [ ${#packages[@]} -eq 0 ]; then
+  packages=(cmake g++ python3 googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+            wine wine64)
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -14,21 +14,13 @@ cd "$(dirname "$0")/.."
 build=build/release
 dist=dist
 
-need_package() {
-  command -v "$1" >/dev/null && return 0
-  echo "Installing $2"
-  DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$2" >/dev/null
-}
-
 sign=false
 if [[ -n ${PALVEX_SIGN_PFX:-} ]]; then
   if [[ ! -f $PALVEX_SIGN_PFX || -z ${PALVEX_SIGN_PASSWORD+set} ]]; then
     echo "release: PALVEX_SIGN_PFX must name a PKCS#12 file and PALVEX_SIGN_PASSWORD be set" >&2
     exit 2
   fi
-  need_package osslsigncode osslsigncode
-  need_package openssl openssl
+  scripts/install-deps.sh osslsigncode openssl
   # A wrong password should stop the release before a build, not after it. Files from older
   # tools use ciphers that OpenSSL 3 keeps in its legacy provider.
   if ! openssl pkcs12 -in "$PALVEX_SIGN_PFX" -passin env:PALVEX_SIGN_PASSWORD -noout 2>/dev/null &&

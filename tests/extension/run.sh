@@ -8,11 +8,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
 
 if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "node and npm are missing; install them (apt-get install -y nodejs npm) or run as root" >&2
-    exit 1
-  fi
-  apt-get install -y nodejs npm >/dev/null || { apt-get update >/dev/null && apt-get install -y nodejs npm >/dev/null; }
+  "$repo/scripts/install-deps.sh" nodejs npm
 fi
 
 # npm writes node_modules/.package-lock.json on every install; a lockfile newer than it

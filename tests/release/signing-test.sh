@@ -32,12 +32,7 @@ finish() {
   exit
 }
 
-for tool in openssl osslsigncode; do
-  if ! command -v "$tool" >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$tool" >/dev/null
-  fi
-done
+scripts/install-deps.sh openssl osslsigncode
 
 rm -rf "$work"
 mkdir -p "$src" "$work/key"

@@ -11,9 +11,7 @@ out="$(realpath -m "${1:-$repo/docs/highlighting.png}")"
 need=()
 command -v chromium >/dev/null || need+=(chromium)
 command -v node >/dev/null && command -v npm >/dev/null || need+=(nodejs npm)
-if [ ${#need[@]} -gt 0 ]; then
-  apt-get install -y "${need[@]}" >/dev/null || { apt-get update >/dev/null && apt-get install -y "${need[@]}" >/dev/null; }
-fi
+if [ ${#need[@]} -gt 0 ]; then "$repo/scripts/install-deps.sh" "${need[@]}"; fi
 
 stamp="$here/node_modules/.package-lock.json"
 if [ ! -f "$stamp" ] || [ "$here/package-lock.json" -nt "$stamp" ] || [ "$here/package.json" -nt "$stamp" ]; then
