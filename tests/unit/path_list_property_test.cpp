@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "show_bytes.h"
+
 namespace {
 
 // Pairwise different even with ASCII letters folded; several differ only in a byte >= 0x80 or in a
@@ -173,20 +175,6 @@ void Join(const Pieces& pieces, bool drop_matching, bool drop_blank, std::string
   }
 }
 
-std::string Show(const std::string& text) {
-  std::string shown = "\"";
-  for (const unsigned char c : text) {
-    char hex[8];
-    if (c < 0x20 || c >= 0x7F || c == '"') {
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      shown += hex;
-    } else {
-      shown += static_cast<char>(c);
-    }
-  }
-  return shown + "\"";
-}
-
 uint64_t EnvNumber(const char* name, uint64_t fallback) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return fallback;
@@ -215,7 +203,7 @@ std::string Check(const std::string& folder, const Pieces& pieces, Expected& e) 
 
   const std::string removed = PathListRemove(list, folder);
   if (removed != e.survivors) {
-    return "Remove gave " + Show(removed) + ", expected " + Show(e.survivors);
+    return "Remove gave " + ShowBytes(removed) + ", expected " + ShowBytes(e.survivors);
   }
   if (PathListContains(removed, folder)) return "folder still listed after Remove";
   const bool tidy = e.non_blank.size() == list.size();  // no empty or blank-only piece
@@ -230,7 +218,7 @@ std::string Check(const std::string& folder, const Pieces& pieces, Expected& e) 
   if (appended.size() != list.size() + separator + folder.size() ||
       (separator && appended[list.size()] != ';') ||
       appended.compare(list.size() + separator, std::string::npos, folder) != 0) {
-    return "Append added " + Show(appended.substr(list.size()));
+    return "Append added " + ShowBytes(appended.substr(list.size()));
   }
   if (!PathListContains(appended, folder)) return "folder not listed after Append";
   // Install then uninstall leaves what uninstall alone would.
@@ -251,7 +239,7 @@ TEST(PathListProperty, RandomListsKeepTheInvariants) {
     const std::string broken = Check(folders[folder_index], pieces, expected);
     if (!broken.empty()) {
       FAIL() << broken << "\n  seed " << seed << ", case " << i << " of " << cases << "\n  folder "
-             << Show(folders[folder_index]) << "\n  list   " << Show(expected.list);
+             << ShowBytes(folders[folder_index]) << "\n  list   " << ShowBytes(expected.list);
     }
   }
   std::printf("%llu cases, seed %u\n", static_cast<unsigned long long>(cases), seed);

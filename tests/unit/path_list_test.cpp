@@ -2,33 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+
+#include "show_bytes.h"
 
 namespace {
 
 const std::string kBin = "C:\\x\\bin";
 
-// Quoted, with tabs, control bytes and bytes >= 0x80 made visible, so a failure shows the exact
-// bytes.
-std::string Show(const std::string& text) {
-  std::string shown = "\"";
-  for (const unsigned char c : text) {
-    char hex[8];
-    if (c == '\t') {
-      shown += "\\t";
-    } else if (c < 0x20 || c >= 0x7F || c == '"') {
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      shown += hex;
-    } else {
-      shown += static_cast<char>(c);
-    }
-  }
-  return shown + "\"";
-}
-
 std::string Describe(const std::string& list, const std::string& folder) {
-  return "list " + Show(list) + ", folder " + Show(folder);
+  return "list " + ShowBytes(list) + ", folder " + ShowBytes(folder);
 }
 
 struct Piece {
