@@ -18,15 +18,6 @@ const std::string kPause = Crlf("\nPress Enter to close...");
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
 std::string Utf8(const std::wstring& wide) {
   if (wide.empty()) return {};
   const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
@@ -75,6 +66,15 @@ void CloseIfOpen(HANDLE* handle) {
 }
 
 }  // namespace
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+  return wide;
+}
 
 std::string WindowsPath(const std::string& unix_path) {
   std::string path = "Z:" + unix_path;

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+// `utf8` in UTF-16, for the wide calls that the tests use to see text unconverted.
+std::wstring Wide(const std::string& utf8);
+
 // Windows form of a path the build gave in Unix form (Wine maps / to drive Z:).
 std::string WindowsPath(const std::string& unix_path);
 

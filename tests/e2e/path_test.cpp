@@ -9,14 +9,6 @@ namespace {
 
 using namespace std::literals;
 
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(),
-                                                      static_cast<int>(utf8.size()), wide.data(),
-                                                      static_cast<int>(wide.size()))));
-  return wide;
-}
-
 RegistryPath Stored(DWORD type, const std::wstring& text) { return {true, type, text + L'\0'}; }
 
 void ExpectStored(const RegistryPath& expected) {
