@@ -14,7 +14,16 @@ ctest --preset native
 echo "== Setup program under Wine"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
-ctest --preset windows
+# The preset runs a failed test a second time: under Wine a child process very rarely dies before
+# its first instruction (2 of 25 full runs, one of them in CI; never reproduced on demand). A test
+# that passes only on its second run is listed, never hidden; one that fails twice fails the run.
+ctest --preset windows | tee build/windows/ctest.log
+# Only a first run carries the "N/M" counter.
+flaky=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*' build/windows/ctest.log || true)
+if [[ -n $flaky ]]; then
+  echo "WARNING: these tests passed only on their second run under Wine:"
+  echo "$flaky"
+fi
 
 echo "== VS Code extension"
 tests/extension/run.sh

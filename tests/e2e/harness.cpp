@@ -2,7 +2,6 @@
 
 #include "quote_argument.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,22 +117,10 @@ SetupProcess::SetupProcess(const std::vector<std::string>& args, const EnvChange
   startup.hStdInput = child_input;
   startup.hStdOutput = child_output;
   startup.hStdError = child_output;
-  // Wine reports ERROR_INTERNAL_ERROR when the new Unix process dies before its first
-  // instruction of Windows code (seen once in CI, never here): the
-  // setup never ran, so starting it again tests the same thing.
-  for (int attempt = 1;; ++attempt) {
-    if (CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
-                       /*bInheritHandles=*/TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                       nullptr, &startup, &process_)) {
-      break;
-    }
-    const DWORD error = GetLastError();
-    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
-      ADD_FAILURE() << "could not start " << Utf8(exe) << ": " << error;
-      break;
-    }
-    fprintf(stderr, "Wine could not start %s (attempt %d, error %lu); starting it again\n",
-            Utf8(exe).c_str(), attempt, error);
+  if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, /*bInheritHandles=*/TRUE,
+                      CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                      &process_)) {
+    ADD_FAILURE() << "could not start " << Utf8(exe) << ": " << GetLastError();
   }
   CloseHandle(child_input);
   CloseHandle(child_output);
