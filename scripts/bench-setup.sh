@@ -20,9 +20,9 @@ build=build/bench
 scripts/install-deps.sh
 # The tests' where.exe is built only with testing on, hence a configure of our own.
 if [[ ! -f $build/CMakeCache.txt ]]; then cmake --preset windows -B "$build" >/dev/null; fi
-cmake --build "$build" --target palvex-setup fixture_where -j"$(nproc)" >/dev/null
+cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -Werror -municode -static -s \
-  -I tests/common bench/setup/measure.cpp -o "$build/measure.exe" -lpsapi
+  bench/setup/measure.cpp -o "$build/measure.exe" -lpsapi
 
 echo "== Machine"
 echo "cores: $(nproc); CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1);" \
@@ -45,7 +45,7 @@ root_w=$(win "$install_root")
 # Wine's own where.exe says yes to any name; the tests' one really searches, so the setup's
 # `where code` answers no, as on a machine without VS Code.
 child_env=("LOCALAPPDATA=$(win "$local_app_data")"
-           "PATH=$(win "$build/tests/fixtures/where");%PATH%")
+           "PATH=$(win tests/fixtures/where);%PATH%")
 initial_path='C:\Tools\bin'
 installed_path="$initial_path;$bin_w"
 

@@ -7,7 +7,7 @@
 # Extra arguments go to CMake's configure step, e.g. -DPALVEX_TOOL_EXE=/path/to/palvex.exe.
 #
 # The unsigned files are the same bytes on every build of the same commit with the same toolchain
-# (scripts/check-reproducible.sh checks it); `osslsigncode remove-signature` turns the signed
+# (tests/release/release-test.sh checks it); `osslsigncode remove-signature` turns the signed
 # program back into the unsigned one.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -6,13 +6,13 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target palvex-setup fixture_where -j"$(nproc)"
+cmake --build --preset windows --target palvex-setup -j"$(nproc)"
 
 export WINEPREFIX="$PWD/build/sandbox-prefix"
 . scripts/wine-env.sh
 # Wine's own where.exe answers yes for any name, so the setup would go looking for a VS Code that
-# is not there; the tests' where.exe really searches PATH.
-export WINEPATH="Z:$(echo "$PWD/build/windows/tests/fixtures/where" | tr / '\\')"
+# is not there; the tests' where really searches PATH.
+export WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
   wine wineboot -i </dev/null >/dev/null 2>&1

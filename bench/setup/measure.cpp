@@ -14,9 +14,25 @@
 #include <cstdio>
 #include <string>
 
-#include "quote_argument.h"
-
 namespace {
+
+// Quotes one argument so that the child's C runtime splits it back out unchanged.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
 
 // cmd.exe parses its own command line and does not undo the C runtime's quoting: what follows
 // /c goes through as written, so `measure.exe OUT cmd /c "a & b"` runs "a & b".

@@ -1,0 +1,322 @@
+// The built palvex-setup.exe run as a user runs it: one row per thing a user does, with the state
+// before (files, the user Path value, VS Code present or not) and everything the user can see
+// after (the console transcript byte for byte, the exit code, the Path value, the files).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kNoEditor = -1;  // Row::code: no VS Code launcher on PATH
+constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the end
+enum Input { kLeftOpen, kClosed };
+
+// One thing a user does, and all that the user must get from it. In its texts <root> stands for
+// the install root, <bin> for the bin folder and <BIN> for the bin folder in capitals. Files are
+// "|"-separated leaves below the row's scratch folder: path=content for a file ("tool" and "vsix"
+// stand for the payloads), path\ for an empty folder. A Path value is written as its type, a
+// colon and its text: "REG_SZ:C:\A"; "" is no value at all.
+struct Row {
+  const char* what;
+  std::string args;  // separated by blanks
+  std::string input;
+  Input input_after;
+  const char* local_app_data;  // below the scratch folder; nullptr: unset
+  std::string files;
+  std::wstring path;
+  int code;         // the exit code of VS Code's launcher, or kNoEditor
+  std::string out;  // as the program writes it: each "\n" reaches the pipe as CR LF
+  int exit_code;
+  std::string files_after = {};    // empty: as before
+  std::wstring path_after = L"=";  // "=": as before
+  std::string code_calls = {};
+  const char* locked = nullptr;  // a file held open without sharing during the run
+};
+
+std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
+
+// `text` with the row's folders in place of <root>, <bin> and <BIN>, and "\n" as CR LF.
+template <typename S>
+S Fill(S text, const std::string& root) {
+  std::string upper = root + "\\bin";
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  const std::pair<std::string, std::string> fills[] = {
+      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper}, {"\n", "\r\n"}};
+  for (const auto& [from, to] : fills) {
+    for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
+      text.replace(at, from.size(), S(to.begin(), to.end()));
+      at += to.size();
+    }
+  }
+  return text;
+}
+
+// A path of the build as Wine shows it on drive Z:.
+std::string WindowsPath(std::string unix_path) {
+  std::replace(unix_path.begin(), unix_path.end(), '/', '\\');
+  return "Z:" + unix_path;
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+const std::string kTool = Read(PALVEX_EMBEDDED_DIR "/palvex.exe");
+const std::string kVsix = Read(PALVEX_EMBEDDED_DIR "/palvex-extension.vsix");
+
+void MakeLeaves(const fs::path& root, const std::string& leaves) {
+  for (size_t start = 0, end; start < leaves.size(); start = end + 1) {
+    end = std::min(leaves.find('|', start), leaves.size());
+    const std::string leaf = leaves.substr(start, end - start);
+    const fs::path path = root / leaf.substr(0, leaf.rfind('='));
+    fs::create_directories(leaf.back() == '\\' ? path : path.parent_path());
+    const std::string content = leaf.substr(leaf.rfind('=') + 1);
+    if (leaf.back() != '\\') {
+      std::ofstream(path, std::ios::binary) << (content == "tool"   ? kTool
+                                                : content == "vsix" ? kVsix
+                                                                    : content);
+    }
+  }
+}
+
+std::string ListLeaves(const fs::path& root) {
+  std::vector<std::string> leaves;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(entry.path(), root).string();
+    const std::string content = entry.is_directory() ? "" : Read(entry.path());
+    if (!entry.is_directory()) {
+      leaves.push_back(name + "=" +
+                       (content == kTool   ? "tool"
+                        : content == kVsix ? "vsix"
+                                           : content));
+    } else if (fs::is_empty(entry.path())) {
+      leaves.push_back(name + "\\");
+    }
+  }
+  std::sort(leaves.begin(), leaves.end());
+  std::string joined;
+  for (const std::string& leaf : leaves) joined += (joined.empty() ? "" : "|") + leaf;
+  return joined;
+}
+
+// The user Path value in the rows' form, its stored terminating zero included.
+std::wstring ReadPath() {
+  HKEY key;
+  wchar_t data[4096];
+  DWORD type, size = sizeof(data);
+  RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE, &key);
+  const LONG status =
+      RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return L"";
+  return (type == REG_SZ          ? L"REG_SZ:"
+          : type == REG_EXPAND_SZ ? L"REG_EXPAND_SZ:"
+                                  : L"other:") +
+         std::wstring(data, size / sizeof(wchar_t));
+}
+
+// Stores a value given in the rows' form, with one terminating zero.
+void WritePath(const std::wstring& value) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path");
+  if (value.empty()) return;
+  const size_t colon = value.find(L':');
+  const std::wstring text = value.substr(colon + 1) + L'\0';
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path",
+                  value.compare(0, colon, L"REG_SZ") == 0 ? REG_SZ : REG_EXPAND_SZ, text.data(),
+                  static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+}
+
+// Runs the setup with pipes for its standard handles and returns its exit code and output. One
+// that still runs 10 s after its input, with that input left open, waits for a key: it is stopped
+// and reported as kWaiting.
+std::pair<int, std::string> RunSetup(const Row& row) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE child_in, in, out, child_out;
+  CreatePipe(&child_in, &in, &inherit, 0);
+  CreatePipe(&out, &child_out, &inherit, 1 << 16);
+  SetHandleInformation(in, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = L"palvex-setup.exe " + Wide(row.args);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = child_in;
+  startup.hStdOutput = startup.hStdError = child_out;
+  PROCESS_INFORMATION process = {};
+  EXPECT_TRUE(CreateProcessW(Wide(WindowsPath(PALVEX_SETUP_EXE)).c_str(), command.data(), nullptr,
+                             nullptr, /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup,
+                             &process))
+      << GetLastError();
+  CloseHandle(child_in);
+  CloseHandle(child_out);
+  DWORD count;
+  WriteFile(in, row.input.data(), static_cast<DWORD>(row.input.size()), &count, nullptr);
+  if (row.input_after == kClosed) CloseHandle(in);
+  DWORD exit_code = kWaiting;
+  if (WaitForSingleObject(process.hProcess, row.input_after == kClosed ? 60000 : 10000) ==
+      WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, kWaiting);
+    WaitForSingleObject(process.hProcess, INFINITE);
+  }
+  GetExitCodeProcess(process.hProcess, &exit_code);
+  std::string output;
+  char buffer[4096];
+  while (ReadFile(out, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+    output.append(buffer, count);
+  }
+  if (row.input_after == kLeftOpen) CloseHandle(in);
+  for (HANDLE handle : {out, process.hProcess, process.hThread}) CloseHandle(handle);
+  return {static_cast<int>(exit_code), output};
+}
+
+const std::string kMenu =
+    "======================================\n"
+    "  Palvex 0.5.0 - Setup\n"
+    "  https://palvex.dev\n"
+    "======================================\n\n"
+    "  [1] Install Palvex\n"
+    "  [2] Uninstall Palvex\n"
+    "  [3] Exit\n\n"
+    "  Choose (1-3): ";
+const std::string kCancelled = "\nCancelled.\n";
+const std::string kInstalling = "\nInstalling Palvex to <root>\n\n  Installed palvex.exe\n";
+const std::string kStopped = "\nInstalling Palvex to <root>\n\n";
+const std::string kAdded = "  Added Palvex to your PATH\n";
+const std::string kNoEditorHint =
+    "  VS Code not found; skipped the editor extension\n"
+    "        (install later with: code --install-extension \"<root>\\palvex-extension.vsix\")\n";
+const std::string kDone = "\nDone. Open a NEW terminal and run:  palvex --version\n";
+const std::string kRemoving = "\nRemoving Palvex from <root>\n\n";
+const std::string kPathRemoved = "  Removed Palvex from your PATH\n";
+const std::string kRemoved = "\nPalvex removed. Restart open terminals to refresh PATH.\n";
+const std::string kPause = "\nPress Enter to close...";
+const std::string kNotSet = "  ERROR: LOCALAPPDATA is not set.\n";
+const std::string kToolError = "  ERROR: could not write palvex.exe\n";
+const std::string kFreshInstall = kInstalling + kAdded + kNoEditorHint + kDone + kPause;
+const std::string kInstalled =
+    "Local\\Programs\\Palvex\\bin\\palvex.exe=tool|"
+    "Local\\Programs\\Palvex\\palvex-extension.vsix=vsix";
+const std::string kOldTool = "Local\\Programs\\Palvex\\bin\\palvex.exe=old";
+const std::wstring kBinOnly = L"REG_EXPAND_SZ:<bin>";
+const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
+const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
+const std::string kInstallCall =
+    "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
+
+const Row kRows[] = {
+    {"no switch shows the menu, and 3 cancels at once without a pause", "", "3\r\n", kLeftOpen,
+     "Local", "Local\\", L"", kNoEditor, kMenu + kCancelled, 0},
+    {"words that are no switch show the menu, and a bare Enter cancels at once",
+     "install --INSTALL -I /Uninstall", "\r\n", kLeftOpen, "Local", "Local\\", L"", kNoEditor,
+     kMenu + kCancelled, 0},
+    {"end of input at the menu cancels", "", "", kClosed, "Local", "Local\\", L"", kNoEditor,
+     kMenu + kCancelled, 0},
+    {"answer 12 installs, keeping entries in any script; REG_SZ becomes REG_EXPAND_SZ", "",
+     "12\r\n\r\n", kLeftOpen, "Local", "Local\\", L"REG_SZ:" + kScripts, kNoEditor,
+     kMenu + kFreshInstall, 0, kInstalled, L"REG_EXPAND_SZ:" + kScripts + L";<bin>"},
+    {"answer 2 uninstalls, and the pause waits for a fresh Enter", "", "2\r\n", kLeftOpen, "Local",
+     "Local\\", L"", kNoEditor, kMenu + kRemoving + kRemoved + kPause, kWaiting},
+    {"-i installs without the menu into a missing Path, and any one key ends the pause", "-i", "x",
+     kLeftOpen, "Local", "Local\\", L"", kNoEditor, kFreshInstall, 0, kInstalled, kBinOnly},
+    {"end of input at the pause ends with the procedure's result", "/uninstall", "", kClosed,
+     "Local", "Local\\", L"", kNoEditor, kRemoving + kRemoved + kPause, 0},
+    {"install without LOCALAPPDATA stops with 1 and touches nothing", "--install", "\r\n",
+     kLeftOpen, nullptr, "Local\\", L"", kNoEditor, kNotSet + kPause, 1},
+    {"uninstall with an empty LOCALAPPDATA stops with 1", "-u", "\r\n", kLeftOpen, "", "Local\\",
+     L"", kNoEditor, kNotSet + kPause, 1},
+    {"install twice says PATH already set, replaces the tool and hands VS Code the package path "
+     "as one argument, whatever cmd.exe would split at",
+     "/install", "\r\n", kLeftOpen, "L & (^) ,= !",
+     "L & (^) ,= !\\Programs\\Palvex\\bin\\palvex.exe=old", L"REG_SZ:C:\\A; <BIN> ", 0,
+     kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone + kPause, 0,
+     "L & (^) ,= !\\Programs\\Palvex\\bin\\palvex.exe=tool|"
+     "L & (^) ,= !\\Programs\\Palvex\\palvex-extension.vsix=vsix",
+     L"=", kInstallCall},
+    {"uninstall takes every copy off the Path, drops empty entries and deletes the install root "
+     "with the user's own files in it",
+     "--uninstall", "\r\n", kLeftOpen, "Local",
+     kInstalled + "|Local\\Programs\\Palvex\\my\\notes=x", L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>",
+     kNoEditor, kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause, 0,
+     "Local\\Programs\\", L"REG_EXPAND_SZ:C:\\A;  C:\\B "},
+    {"uninstall leaves a Path that does not list the bin folder as it was", "-u", "\r\n", kLeftOpen,
+     "Local", "Local\\", L"REG_SZ:C:\\A;;C:\\B;", kNoEditor, kRemoving + kRemoved + kPause, 0},
+    {"uninstall of the only entry leaves an empty REG_EXPAND_SZ value", "-u", "\r\n", kLeftOpen,
+     "Local", "Local\\", L"REG_SZ:<bin>", kNoEditor, kRemoving + kPathRemoved + kRemoved + kPause,
+     0, "", L"REG_EXPAND_SZ:"},
+    {"install leaves a Path it cannot read exactly alone and says what to do", "-i", "\r\n",
+     kLeftOpen, "Local", "Local\\", L"REG_EXPAND_SZ:" + kUnreadable, kNoEditor,
+     kInstalling +
+         "  WARNING: could not read your PATH, so it was left unchanged\n"
+         "        (add <bin> to your PATH yourself)\n" +
+         kNoEditorHint + kDone + kPause,
+     0, kInstalled},
+    {"uninstall leaves a Path it cannot read exactly alone", "-u", "\r\n", kLeftOpen, "Local",
+     "Local\\", L"REG_SZ:" + kUnreadable, kNoEditor, kRemoving + kRemoved + kPause, 0},
+    {"a tool that is in use stops the install with 1 and leaves the folders", "-i", "\r\n",
+     kLeftOpen, "Local", kOldTool, L"", kNoEditor, kStopped + kToolError + kPause, 1, "", L"=", "",
+     "Local\\Programs\\Palvex\\bin\\palvex.exe"},
+    {"a bin folder that cannot be created stops the install with 1", "-i", "\r\n", kLeftOpen,
+     "file\\Local", "file=x", L"", kNoEditor,
+     kStopped + "  ERROR: could not create <bin>\n" + kPause, 1},
+    {"a failed extension install is a note and the install still ends with 0", "-i", "\r\n",
+     kLeftOpen, "Local", "Local\\", L"", 1,
+     kInstalling + kAdded + "  Note: VS Code extension install did not complete\n" + kDone + kPause,
+     0, kInstalled, kBinOnly, kInstallCall},
+    {"a package that cannot be written skips the editor without a word", "-i", "\r\n", kLeftOpen,
+     "Local", "Local\\Programs\\Palvex\\palvex-extension.vsix\\", L"", 0,
+     kInstalling + kAdded + kDone + kPause, 0,
+     "Local\\Programs\\Palvex\\bin\\palvex.exe=tool|"
+     "Local\\Programs\\Palvex\\palvex-extension.vsix\\",
+     kBinOnly},
+    {"uninstall removes the extension whatever VS Code answers", "-u", "\r\n", kLeftOpen, "Local",
+     "Local\\", L"", 1, kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, 0, "",
+     L"=", "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
+};
+
+TEST(EndToEnd, EveryRow) {
+  const fs::path scratch = fs::temp_directory_path() / "palvex-e2e";
+  const fs::path code_log = fs::temp_directory_path() / "palvex-e2e-code.log";
+  const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(scratch);
+    fs::remove(code_log);
+    MakeLeaves(scratch, row.files);
+    const bool named = row.local_app_data && *row.local_app_data;
+    const std::string local = named ? scratch.string() + "\\" + row.local_app_data : "";
+    const std::string root = local + "\\Programs\\Palvex";
+    WritePath(Fill(row.path, root));
+    SetEnvironmentVariableW(L"LOCALAPPDATA", row.local_app_data ? Wide(local).c_str() : nullptr);
+    const std::string code = row.code == kNoEditor ? "" : fixtures + "\\code;";
+    SetEnvironmentVariableW(L"PATH",
+                            Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
+    SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
+    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", code_log.wstring().c_str());
+    const HANDLE locked = row.locked
+                              ? CreateFileW((scratch / row.locked).c_str(), GENERIC_READ,
+                                            /*dwShareMode=*/0, nullptr, OPEN_EXISTING, 0, nullptr)
+                              : nullptr;
+    const auto [exit_code, out] = RunSetup(row);
+    if (locked) CloseHandle(locked);
+
+    EXPECT_EQ(out, Fill(row.out, root));
+    EXPECT_EQ(exit_code, row.exit_code);
+    const std::wstring path = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
+    EXPECT_EQ(ReadPath(), path.empty() ? path : path + L'\0');
+    EXPECT_EQ(ListLeaves(scratch), row.files_after.empty() ? row.files : row.files_after);
+    EXPECT_EQ(Read(code_log), Fill(row.code_calls, root));
+  }
+  fs::remove_all(scratch);
+}
+
+}  // namespace
