@@ -15,4 +15,4 @@ overhead=$((setup - tool - package))
 printf '%-34s %9d bytes\n' "palvex-setup.exe" "$setup"
 printf '%-34s %9d bytes\n' "  payload 101: palvex.exe" "$tool"
 printf '%-34s %9d bytes\n' "  payload 102: palvex-extension.vsix" "$package"
-printf '%-34s %9d bytes (%d KiB; budget 200 KiB)\n' "  setup overhead" "$overhead" $((overhead / 1024))
+printf '%-34s %9d bytes (%d KiB; budget 48 KiB)\n' "  setup overhead" "$overhead" $((overhead / 1024))

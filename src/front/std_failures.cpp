@@ -1,8 +1,17 @@
 // The setup never catches: an allocation or length failure in the standard library is meant to end
-// the program. Ending it here, where libstdc++ would throw, keeps its exception classes, their
-// strings and its demangler (about 60 KiB) out of the statically linked setup program. Only the
-// setup program links this file; the tests keep the library's own throwing versions.
+// the program. Ending it here, where libstdc++ would throw, keeps the library's exception
+// machinery, its terminate handler and that handler's demangler (about 60 KiB) out of the
+// statically linked setup program. Only the setup program links this file; the tests keep the
+// library's own throwing versions.
 #include <cstdlib>
+#include <new>
+
+void* operator new(std::size_t size) {
+  if (void* memory = std::malloc(size)) return memory;
+  std::abort();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace std {
 // libstdc++'s own hooks (bits/functexcept.h); it calls them instead of throwing.
