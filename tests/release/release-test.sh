@@ -8,10 +8,7 @@ cd "$(dirname "$0")/../.."
 scripts/install-deps.sh openssl osslsigncode
 work=$PWD/build/release-test
 rm -rf "$work" && mkdir -p "$work"
-fail() {
-  echo "FAIL: $*; see $work"
-  exit 1
-}
+fail() { echo "FAIL: $*; see $work" && exit 1; }
 
 # Blanks and shell characters: the password must reach the signing tool unchanged.
 export PALVEX_SIGN_PASSWORD='throwaway pass & $HOME "quoted"'

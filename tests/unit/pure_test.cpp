@@ -1,10 +1,8 @@
-// The PATH list rules and the switch scan: pure string logic, built natively and for Windows.
+// The PATH list rules: pure string logic, built natively and for Windows.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "front/switches.h"
 #include "path/path_list.h"
 
 namespace {
@@ -52,25 +50,6 @@ TEST(PathList, AppendAddsOneSeparatorUnlessEmptyOrEndingInOne) {
   };
   for (const auto& [list, appended] : rows) {
     EXPECT_EQ(PathListAppend(list, kBin), appended) << "list [" << list << "]";
-  }
-}
-
-TEST(ScanSwitches, FirstArgumentThatIsASwitchDecides) {
-  const std::pair<std::vector<const char*>, char> rows[] = {
-      {{"/install"}, '1'},
-      {{"--install"}, '1'},
-      {{"-i", "-u"}, '1'},
-      {{"/uninstall"}, '2'},
-      {{"--uninstall", "--install"}, '2'},
-      {{"hello", "-u", "--install"}, '2'},
-      {{}, 0},
-      {{"install", "--INSTALL", "-I", "/Uninstall", "-ix", "--install ", "-", ""}, 0},
-  };
-  for (const auto& [args, choice] : rows) {
-    std::vector<const char*> argv = {"palvex-setup.exe"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    EXPECT_EQ(ScanSwitches(static_cast<int>(argv.size()), argv.data()), choice)
-        << ::testing::PrintToString(args);
   }
 }
 
