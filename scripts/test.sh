@@ -25,6 +25,9 @@ if [[ -n $flaky ]]; then
   echo "$flaky"
 fi
 
+echo "== What a console shows"
+tests/console/console-test.sh
+
 echo "== Highlighting grammar"
 tests/extension/run.sh
 
