@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The release command end to end. Two copies of the checkout, in folders of different names, are
-# released with different clocks, time zones, locales and umasks, the second one signed with a
-# throwaway certificate: its signature must verify, and without it the programs must be the same
-# bytes. A wrong password must stop a release before it builds.
+# The release command end to end: two copies of the checkout, in folders of different names, with
+# other clocks, time zones, locales and umasks, the second signed with a throwaway certificate that
+# must verify, give the same bytes once unsigned; a wrong password stops a release before it builds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-deps.sh openssl osslsigncode
@@ -25,9 +24,8 @@ release() {
   (cd "$1" && umask "$5" && PALVEX_SIGN_PFX=${6:-} SOURCE_DATE_EPOCH=$2 TZ=$3 LC_ALL=$4 \
     scripts/release.sh) >"$1.log" 2>&1 || fail "release in $1 failed"
 }
-now=$(date +%s)
-release "$work/a/palvex" "$now" UTC C 022
-release "$work/second/nested/copy" $((now - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 \
+release "$work/a/palvex" "$(date +%s)" UTC C 022
+release "$work/second/nested/copy" $(($(date +%s) - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 \
   "$work/signer.pfx"
 a=$work/a/palvex/dist
 b=$work/second/nested/copy/dist
