@@ -9,8 +9,8 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -87,17 +87,15 @@ void MakeFiles(const fs::path& root, const std::string& files) {
 }
 
 std::string ListFiles(const fs::path& root) {
-  std::vector<std::string> files;
+  std::set<std::string> files;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-    const std::string content = entry.is_directory() ? "" : Read(entry.path());
-    if (!entry.is_directory()) {
-      files.push_back(fs::relative(entry.path(), root).string() + "=" +
-                      (content == kTool   ? "tool"
-                       : content == kVsix ? "vsix"
-                                          : content));
-    }
+    if (entry.is_directory()) continue;
+    const std::string content = Read(entry.path());
+    files.insert(fs::relative(entry.path(), root).string() + "=" +
+                 (content == kTool   ? "tool"
+                  : content == kVsix ? "vsix"
+                                     : content));
   }
-  std::sort(files.begin(), files.end());
   std::string joined;
   for (const std::string& file : files) joined += (joined.empty() ? "" : "|") + file;
   return joined;
@@ -125,16 +123,13 @@ void WritePath(const std::wstring& value) {
   RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path");
   if (value.empty()) return;
   const size_t colon = value.find(L':');
-  const std::wstring text = value.substr(colon + 1) + L'\0';
+  const std::wstring type = value.substr(0, colon), text = value.substr(colon + 1) + L'\0';
   const std::string bytes(text.begin(), text.end() - 1);
-  if (value.compare(0, colon, L"REG_BINARY") == 0) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path", REG_BINARY, bytes.data(),
-                    static_cast<DWORD>(bytes.size()));
-    return;
-  }
+  const bool binary = type == L"REG_BINARY";
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path",
-                  value.compare(0, colon, L"REG_SZ") == 0 ? REG_SZ : REG_EXPAND_SZ, text.data(),
-                  static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+                  binary ? REG_BINARY : (type == L"REG_SZ" ? REG_SZ : REG_EXPAND_SZ),
+                  binary ? static_cast<const void*>(bytes.data()) : text.data(),
+                  static_cast<DWORD>(binary ? bytes.size() : text.size() * sizeof(wchar_t)));
 }
 
 // Runs the setup with pipes for its standard handles and returns its exit code and output. One
@@ -158,8 +153,7 @@ std::pair<int, std::string> RunSetup(const Row& row) {
                              nullptr, /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup,
                              &process))
       << GetLastError();
-  CloseHandle(child_in);
-  CloseHandle(child_out);
+  for (HANDLE handle : {child_in, child_out}) CloseHandle(handle);
   DWORD count;
   WriteFile(in, row.input.data(), static_cast<DWORD>(row.input.size()), &count, nullptr);
   if (row.input_after == kClosed) CloseHandle(in);
@@ -207,7 +201,6 @@ const std::string kFreshInstall = kInstalling + kAdded + kNoEditorHint + kDone +
 const std::string kInstalled =
     "Programs\\Palvex\\bin\\palvex.exe=tool|"
     "Programs\\Palvex\\palvex-extension.vsix=vsix";
-const std::string kOldTool = "Programs\\Palvex\\bin\\palvex.exe=old";
 const std::wstring kBinOnly = L"REG_EXPAND_SZ:<bin>";
 const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
 const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
@@ -223,8 +216,10 @@ const Row kRows[] = {
     {"answer 12 installs, keeping entries in any script; REG_SZ becomes REG_EXPAND_SZ", "",
      "12\r\n\r\n", kLeftOpen, "", L"REG_SZ:" + kScripts, kNoEditor, kMenu + kFreshInstall, 0,
      kInstalled, L"REG_EXPAND_SZ:" + kScripts + L";<bin>"},
-    {"answer 2 uninstalls, and the pause waits for a fresh Enter", "", "2\r\n", kLeftOpen, "", L"",
-     kNoEditor, kMenu + kRemoving + kRemoved + kPause, kWaiting},
+    {"answer 2 uninstalls, and the pause waits for a fresh Enter; taking off the only entry leaves "
+     "an empty REG_EXPAND_SZ value",
+     "", "2\r\n", kLeftOpen, "", L"REG_SZ:<bin>", kNoEditor,
+     kMenu + kRemoving + kPathRemoved + kRemoved + kPause, kWaiting, "", L"REG_EXPAND_SZ:"},
     {"the first switch decides: -i installs without the menu into a missing Path, and any one key "
      "ends the pause",
      "-i -u", "x", kLeftOpen, "", L"", kNoEditor, kFreshInstall, 0, kInstalled, kBinOnly},
@@ -246,11 +241,6 @@ const Row kRows[] = {
      L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>", kNoEditor,
      kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause, 0, "",
      L"REG_EXPAND_SZ:C:\\A;  C:\\B "},
-    {"uninstall leaves a Path that does not list the bin folder as it was", "-u", "\r\n", kLeftOpen,
-     "", L"REG_SZ:C:\\A;;C:\\B;", kNoEditor, kRemoving + kRemoved + kPause, 0},
-    {"uninstall of the only entry leaves an empty REG_EXPAND_SZ value", "-u", "\r\n", kLeftOpen, "",
-     L"REG_SZ:<bin>", kNoEditor, kRemoving + kPathRemoved + kRemoved + kPause, 0, "",
-     L"REG_EXPAND_SZ:"},
     {"install leaves a Path it cannot read exactly alone and says what to do", "-i", "\r\n",
      kLeftOpen, "", L"REG_EXPAND_SZ:" + kUnreadable, kNoEditor,
      kInstalling +
@@ -261,7 +251,7 @@ const Row kRows[] = {
     {"uninstall leaves a Path it cannot read exactly alone", "-u", "\r\n", kLeftOpen, "",
      L"REG_SZ:" + kUnreadable, kNoEditor, kRemoving + kRemoved + kPause, 0},
     {"a tool that is in use stops the install with 1 and leaves the folders", "-i", "\r\n",
-     kLeftOpen, kOldTool, L"", kNoEditor, kStopped + kToolError + kPause, 1, "=", L"=", "",
+     kLeftOpen, kInstalled, L"", kNoEditor, kStopped + kToolError + kPause, 1, "=", L"=", "",
      "Programs\\Palvex\\bin\\palvex.exe"},
     {"a bin folder that cannot be created stops the install with 1", "-i", "\r\n", kLeftOpen,
      "Programs=x", L"", kNoEditor, kStopped + "  ERROR: could not create <bin>\n" + kPause, 1},
@@ -276,8 +266,10 @@ const Row kRows[] = {
      "Programs\\Palvex\\bin\\palvex.exe=tool|"
      "Programs\\Palvex\\palvex-extension.vsix\\x=folder",
      kBinOnly},
-    {"uninstall removes the extension whatever VS Code answers", "-u", "\r\n", kLeftOpen, "", L"",
-     1, kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, 0, "", L"=",
+    {"uninstall leaves a Path that does not list the bin folder as it was, and removes the "
+     "extension whatever VS Code answers",
+     "-u", "\r\n", kLeftOpen, "", L"REG_SZ:C:\\A;;C:\\B;", 1,
+     kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, 0, "", L"=",
      "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
 };
 
