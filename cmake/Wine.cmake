@@ -7,7 +7,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 add_test(NAME wine.start
-         COMMAND ${CMAKE_BINARY_DIR}/wine-run --server-start $<TARGET_FILE:desktop_keeper>)
+         COMMAND ${CMAKE_BINARY_DIR}/wine-run --server-start $<TARGET_FILE:broadcast_listener>)
 add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/wine-run --server-stop)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)

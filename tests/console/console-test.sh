@@ -9,7 +9,7 @@ exe="Z:${PWD//\//\\}\\build\\windows\\palvex-setup.exe"
 session=palvex-console-$$
 export WINEPATH="Z:${PWD//\//\\}\\tests\\fixtures\\where"
 trap 'tmux kill-session -t $session 2>/dev/null; "$run" --server-stop' EXIT
-"$run" --server-start "$PWD/build/windows/tests/desktop_keeper.exe"
+"$run" --server-start "$PWD/build/windows/tests/broadcast_listener.exe"
 "$run" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d 'C:\windows' /f >/dev/null 2>&1
 rm -rf build/windows/wineprefix/drive_c/users/Łódź-data
 # Wine hands the value to the A functions cut to as many bytes as it has UTF-16 units, here three

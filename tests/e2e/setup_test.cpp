@@ -1,6 +1,6 @@
 // The built palvex-setup.exe run as a user runs it: one row per thing a user does, with the state
 // before (files, the user Path value, VS Code present or not) and everything the user can see
-// after (the console transcript byte for byte, the exit code, the Path value, the files).
+// after (the console transcript byte for byte, the exit code, the Path, files, broadcasts, calls).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -22,8 +22,9 @@ enum Input { kLeftOpen, kClosed };
 
 // One thing a user does, and all that the user must get from it. In its texts <root> stands for
 // the install root, <bin> for the bin folder and <BIN> for the bin folder in capitals. Files are
-// "|"-separated, each path=content below LOCALAPPDATA ("tool" and "vsix" stand for the payloads). A
-// Path value is written as its type, a colon and its text: "REG_SZ:C:\A"; "" is no value at all.
+// "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
+// or the start of a longer file). A Path value is written as its type, a colon and its text:
+// "REG_SZ:C:\A"; "" is no value at all. A row whose Path changes must also broadcast it.
 struct Row {
   const char* what;
   std::string args;  // separated by blanks
@@ -80,9 +81,10 @@ void MakeFiles(const fs::path& root, const std::string& files) {
     const std::string content = file.substr(file.rfind('=') + 1);
     const fs::path path = root / file.substr(0, file.rfind('='));
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << (content == "tool"   ? kTool
-                                              : content == "vsix" ? kVsix
-                                                                  : content);
+    std::ofstream(path, std::ios::binary)
+        << (content.starts_with("tool") ? kTool + content.substr(4)
+            : content == "vsix"         ? kVsix
+                                        : content);
   }
 }
 
@@ -92,9 +94,9 @@ std::string ListFiles(const fs::path& root) {
     if (entry.is_directory()) continue;
     const std::string content = Read(entry.path());
     files.insert(fs::relative(entry.path(), root).string() + "=" +
-                 (content == kTool   ? "tool"
-                  : content == kVsix ? "vsix"
-                                     : content));
+                 (content.starts_with(kTool) ? "tool" + content.substr(kTool.size())
+                  : content == kVsix         ? "vsix"
+                                             : content));
   }
   std::string joined;
   for (const std::string& file : files) joined += (joined.empty() ? "" : "|") + file;
@@ -229,9 +231,9 @@ const Row kRows[] = {
      kLeftOpen, "", L"", kNoEditor, kNotSet + kPause, 1, "=", L"=", "", nullptr, nullptr},
     {"uninstall with an empty LOCALAPPDATA stops with 1", "-u", "\r\n", kLeftOpen, "", L"",
      kNoEditor, kNotSet + kPause, 1, "=", L"=", "", nullptr, ""},
-    {"install twice says PATH already set, replaces the tool and hands VS Code the package path "
-     "as one argument, whatever cmd.exe would split at",
-     "/install", "\r\n", kLeftOpen, "Programs\\Palvex\\bin\\palvex.exe=old",
+    {"install twice says PATH already set, replaces a longer old tool whole and hands VS Code the "
+     "package path as one argument, whatever cmd.exe would split at",
+     "/install", "\r\n", kLeftOpen, "Programs\\Palvex\\bin\\palvex.exe=tool and an old tail",
      L"REG_SZ:C:\\A; <BIN> ", 0,
      kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone + kPause, 0,
      kInstalled, L"=", kInstallCall, nullptr, "L & (^) ,= !"},
@@ -275,12 +277,15 @@ const Row kRows[] = {
 
 TEST(EndToEnd, EveryRow) {
   const fs::path scratch = fs::temp_directory_path() / "palvex-e2e";
-  const fs::path code_log = fs::temp_directory_path() / "palvex-e2e-code.log";
+  // VS Code's stand-in logs here, and so does the broadcast listener, started with the session.
+  const fs::path call_log = fs::temp_directory_path() / "palvex-e2e-calls.log";
   const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
+  for (int i = 0; i < 100 && !FindWindowA("PalvexListener", nullptr); ++i) Sleep(100);
+  ASSERT_TRUE(FindWindowA("PalvexListener", nullptr)) << "no window listens for broadcasts";
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.what);
     fs::remove_all(scratch);
-    fs::remove(code_log);
+    fs::remove(call_log);
     const bool named = row.local_app_data && *row.local_app_data;
     const fs::path local = scratch / (named ? row.local_app_data : "Local");
     fs::create_directories(local);
@@ -293,7 +298,7 @@ TEST(EndToEnd, EveryRow) {
     SetEnvironmentVariableW(L"PATH",
                             Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
     SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
-    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", code_log.wstring().c_str());
+    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", call_log.wstring().c_str());
     const HANDLE locked = row.locked
                               ? CreateFileW((local / row.locked).c_str(), GENERIC_READ,
                                             /*dwShareMode=*/0, nullptr, OPEN_EXISTING, 0, nullptr)
@@ -306,7 +311,9 @@ TEST(EndToEnd, EveryRow) {
     const std::wstring path = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
     EXPECT_EQ(ReadPath(), path.empty() ? path : path + L'\0');
     EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
-    EXPECT_EQ(Read(code_log), Fill(row.code_calls, root));
+    // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
+    const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";
+    EXPECT_EQ(Read(call_log), Fill(broadcast + row.code_calls, root));
   }
   fs::remove_all(scratch);
 }
