@@ -5,7 +5,7 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 # No Mono or Gecko: their installers would ask on first boot. No X11 driver: without a display it
 # holds every process that asks for the desktop window (the PATH broadcast does) for 10 to 20 s,
-# measured; Wine's null driver serves console programs just as well.
+# measured; console programs need none. (The test prefix sets the null driver: cmake/wine-run.in.)
 export WINEDLLOVERRIDES="mscoree,mshtml=;winex11.drv=d"
 
 wineserver=$(command -v wineserver || command -v wineserver-stable || echo /usr/lib/wine/wineserver)
