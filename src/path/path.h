@@ -2,22 +2,16 @@
 
 #include <string>
 
-// The key below HKEY_CURRENT_USER that holds the user's own environment. Tests pass a scratch key
-// instead, for conditions the real one cannot be put in.
-constexpr char kUserEnvironmentKey[] = "Environment";
-
 // The text of the user's Path value up to its first zero byte, "" when the key or value is absent
 // or empty. False, leaving *list alone, when the value exists but cannot be read exactly.
-[[nodiscard]] bool ReadUserPath(std::string* list, const char* key_name = kUserEnvironmentKey);
+[[nodiscard]] bool ReadUserPath(std::string* list);
 
 // Stores `list` as the user's Path (REG_EXPAND_SZ) in an existing key and broadcasts the change;
 // true when stored.
-[[nodiscard]] bool WriteUserPath(const std::string& list,
-                                 const char* key_name = kUserEnvironmentKey);
+[[nodiscard]] bool WriteUserPath(const std::string& list);
 
 // Install phase: appends `bin_folder` to the user PATH unless listed, and prints the outcome.
-void AddBinToUserPath(const std::string& bin_folder, const char* key_name = kUserEnvironmentKey);
+void AddBinToUserPath(const std::string& bin_folder);
 
 // Uninstall phase: takes every copy of `bin_folder` off the user PATH; silent when none is listed.
-void RemoveBinFromUserPath(const std::string& bin_folder,
-                           const char* key_name = kUserEnvironmentKey);
+void RemoveBinFromUserPath(const std::string& bin_folder);

@@ -15,6 +15,7 @@ struct KeyCloser {
 };
 using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
+constexpr char kKeyName[] = "Environment";
 constexpr char kValueName[] = "Path";
 
 bool IsConvertedText(DWORD type) {
@@ -52,10 +53,10 @@ bool MatchesStoredText(HKEY key, const std::string& text) {
 
 }  // namespace
 
-bool ReadUserPath(std::string* list, const char* key_name) {
+bool ReadUserPath(std::string* list) {
   HKEY raw_key = nullptr;
   LONG status =
-      RegOpenKeyExA(HKEY_CURRENT_USER, key_name, /*ulOptions=*/0, KEY_QUERY_VALUE, &raw_key);
+      RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, /*ulOptions=*/0, KEY_QUERY_VALUE, &raw_key);
   if (status == ERROR_FILE_NOT_FOUND) {
     list->clear();
     return true;
@@ -86,9 +87,9 @@ bool ReadUserPath(std::string* list, const char* key_name) {
   return true;
 }
 
-bool WriteUserPath(const std::string& list, const char* key_name) {
+bool WriteUserPath(const std::string& list) {
   HKEY raw_key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name, /*ulOptions=*/0, KEY_SET_VALUE, &raw_key) !=
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyName, /*ulOptions=*/0, KEY_SET_VALUE, &raw_key) !=
       ERROR_SUCCESS) {
     return false;
   }
@@ -109,9 +110,9 @@ bool WriteUserPath(const std::string& list, const char* key_name) {
   return true;
 }
 
-void AddBinToUserPath(const std::string& bin_folder, const char* key_name) {
+void AddBinToUserPath(const std::string& bin_folder) {
   std::string list;
-  if (!ReadUserPath(&list, key_name)) {
+  if (!ReadUserPath(&list)) {
     PrintStatus("WARNING: could not read your PATH, so it was left unchanged");
     Print("        (add %s to your PATH yourself)\n", bin_folder.c_str());
     return;
@@ -120,15 +121,14 @@ void AddBinToUserPath(const std::string& bin_folder, const char* key_name) {
     PrintStatus("PATH already set");
     return;
   }
-  PrintStatus(WriteUserPath(PathListAppend(list, bin_folder), key_name)
-                  ? "Added Palvex to your PATH"
-                  : "WARNING: could not update PATH");
+  PrintStatus(WriteUserPath(PathListAppend(list, bin_folder)) ? "Added Palvex to your PATH"
+                                                              : "WARNING: could not update PATH");
 }
 
-void RemoveBinFromUserPath(const std::string& bin_folder, const char* key_name) {
+void RemoveBinFromUserPath(const std::string& bin_folder) {
   std::string list;
-  if (!ReadUserPath(&list, key_name) || !PathListContains(list, bin_folder)) return;
+  if (!ReadUserPath(&list) || !PathListContains(list, bin_folder)) return;
   // The line stands whatever the store did; a failed store leaves the old value whole.
-  (void)WriteUserPath(PathListRemove(list, bin_folder), key_name);
+  (void)WriteUserPath(PathListRemove(list, bin_folder));
   PrintStatus("Removed Palvex from your PATH");
 }

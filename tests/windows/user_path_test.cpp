@@ -1,5 +1,6 @@
-// What the real Environment key cannot show under Wine, which will not delete it: a missing key,
-// stood for by a scratch key name that is never created.
+// What the real Environment key cannot show under Wine, which will not delete it: a user hive
+// without that key, stood for by a scratch key that takes HKEY_CURRENT_USER's place in this
+// process.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,12 +8,18 @@
 #include "path/path.h"
 
 TEST(UserPath, MissingKeyReadsAsEmptyCannotBeWrittenAndIsNeverCreated) {
-  constexpr char kMissing[] = "Software\\PalvexTest\\Missing";
-  RegDeleteTreeA(HKEY_CURRENT_USER, kMissing);
+  constexpr char kHive[] = "Software\\PalvexTest\\Hive";
+  RegDeleteTreeA(HKEY_CURRENT_USER, kHive);
+  HKEY hive, key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kHive, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hive,
+                            nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, hive), ERROR_SUCCESS);
   ::testing::internal::CaptureStdout();
-  AddBinToUserPath("C:\\x\\bin", kMissing);
-  RemoveBinFromUserPath("C:\\x\\bin", kMissing);
+  AddBinToUserPath("C:\\x\\bin");
+  RemoveBinFromUserPath("C:\\x\\bin");
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  WARNING: could not update PATH\n");
-  HKEY key;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kMissing, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(hive, "Environment", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(hive);
 }
