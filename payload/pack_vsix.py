@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Packs payload/extension/ into the VSIX that the setup program embeds.
 
-Usage: pack_vsix.py EXTENSION_DIR OUT_FILE
+Usage: pack_vsix.py EXTENSION_DIR OUT_FILE VERSION
+
+Every @PROJECT_VERSION@ in the entries becomes VERSION, so both manifests carry the build's version.
 
 The archive is the same bytes on every build: fixed entry order, times and attributes, deflate at a
 fixed level, nothing taken from the host.
@@ -33,9 +35,9 @@ def stray_files(source):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) != 4:
         sys.exit(__doc__)
-    source, out = Path(argv[1]), Path(argv[2])
+    source, out, version = Path(argv[1]), Path(argv[2]), argv[3].encode()
     missing = [name for name, _ in ENTRIES if not (source / name).is_file()]
     if missing:
         sys.exit(f"pack_vsix: missing in {source}: {', '.join(missing)}")
@@ -51,7 +53,8 @@ def main(argv):
                 info.compress_type = zipfile.ZIP_DEFLATED
                 info.create_system = 0  # zipfile would record the host's system otherwise
                 info.external_attr = 0
-                archive.writestr(info, (source / file_name).read_bytes(), compresslevel=9)
+                content = (source / file_name).read_bytes().replace(b"@PROJECT_VERSION@", version)
+                archive.writestr(info, content, compresslevel=9)
         tmp.replace(out)
     finally:
         tmp.unlink(missing_ok=True)

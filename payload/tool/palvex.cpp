@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "palvex_version.h"
+
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("palvex 0.5.0\n");
+    std::printf("palvex " PALVEX_VERSION "\n");
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "front/front.h"
+#include "palvex_version.h"
 #include "front/switches.h"
 #include "setup/setup.h"
 
@@ -8,7 +9,7 @@ namespace {
 
 void PrintMenu() {
   Print("======================================\n");
-  Print("  Palvex 0.5.0 - Setup\n");
+  Print("  Palvex " PALVEX_VERSION " - Setup\n");
   Print("  https://palvex.dev\n");
   Print("======================================\n\n");
   Print("  [1] Install Palvex\n");

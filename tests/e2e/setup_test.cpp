@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "palvex_version.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -180,7 +182,7 @@ std::pair<int, std::string> RunSetup(const Row& row) {
 
 const std::string kMenu =
     "======================================\n"
-    "  Palvex 0.5.0 - Setup\n"
+    "  Palvex " PALVEX_VERSION " - Setup\n"
     "  https://palvex.dev\n"
     "======================================\n\n"
     "  [1] Install Palvex\n"
