@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release artefacts from scratch in build/release (the windows preset's settings, tests
 # off, only the setup program and its payloads) and writes to dist/:
-#   palvex-setup.exe         signed when PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD are set
+#   palvex-setup.exe         signed when PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD are set, and then
+#                            time-stamped by the RFC 3161 server at PALVEX_TIMESTAMP_URL when set
 #   palvex-extension.vsix    the extension package the setup embeds, for installing by hand
 #   SHA256SUMS               sha256sum lines for both, computed after signing
 # Extra arguments go to CMake's configure step, e.g. -DPALVEX_TOOL_EXE=/path/to/palvex.exe.
@@ -46,14 +47,30 @@ mkdir -p "$dist"
 rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
 if $sign; then
-  # No time stamp server: there is no network here. The signature then holds only while the
-  # certificate is valid; a release made where one is reachable should add -ts URL.
+  # Windows accepts a signature without a time stamp only while the certificate is valid; a time
+  # stamp proves it was made then, so it keeps validating after expiry. osslsigncode fails when the
+  # server gives none, and a release that asked for one must then ship no unstamped program.
+  timestamp=()
+  if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
+    timestamp=(-ts "$PALVEX_TIMESTAMP_URL")
+  fi
   # The password goes through a pipe, not the command line that ps shows.
-  printf '%s' "$PALVEX_SIGN_PASSWORD" |
-    osslsigncode sign -pkcs12 "$PALVEX_SIGN_PFX" -readpass - -h sha256 \
+  if ! printf '%s' "$PALVEX_SIGN_PASSWORD" |
+    osslsigncode sign -pkcs12 "$PALVEX_SIGN_PFX" -readpass - -h sha256 "${timestamp[@]}" \
       -n "Palvex Setup" -i https://palvex.dev \
-      -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null
-  echo "Signed dist/palvex-setup.exe (SHA-256, no time stamp)"
+      -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null; then
+    rm -f "$dist/palvex-setup.exe"
+    echo "release: signing or time-stamping failed (see above); no dist/palvex-setup.exe" >&2
+    exit 1
+  fi
+  if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
+    echo "Signed dist/palvex-setup.exe (SHA-256, time-stamped by $PALVEX_TIMESTAMP_URL)"
+  else
+    echo "Signed dist/palvex-setup.exe (SHA-256, NO time stamp)"
+    echo "WARNING: without a time stamp the signature stops validating when the signing" \
+      "certificate expires; to add one, set PALVEX_TIMESTAMP_URL to the URL of an RFC 3161" \
+      "time-stamp server (your certificate vendor names one)" >&2
+  fi
 else
   cp "$build/palvex-setup.exe" "$dist/"
   echo "dist/palvex-setup.exe is NOT signed (set PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD to sign)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release command end to end: two copies of the checkout, in folders of different names, with
-# other clocks, time zones, locales and umasks, the second signed with a throwaway certificate that
-# must verify, give the same bytes once unsigned; a wrong password stops a release before it builds.
+# other clocks, time zones, locales and umasks, the second signed and time-stamped (a throwaway
+# authority on loopback) in ways that must verify, give the same bytes once unsigned; a wrong
+# password stops a release before it builds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-deps.sh openssl osslsigncode
@@ -15,6 +16,27 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test signer"
   -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
   -passout env:PALVEX_SIGN_PASSWORD
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" \
+  -addext extendedKeyUsage=critical,timeStamping -keyout "$work/tsa-key.pem" -out "$work/tsa.pem" \
+  2>/dev/null
+printf '%s\n' '[tsa]' 'default_tsa = t' '[t]' "serial = $work/tsa-serial" 'digests = sha256' \
+  "signer_cert = $work/tsa.pem" "signer_key = $work/tsa-key.pem" 'signer_digest = sha256' \
+  'default_policy = 1.2.3.4' >"$work/tsa.cnf"
+# RFC 3161 over HTTP: a DER query POSTed in, `openssl ts -reply` DER out.
+python3 -c 'import http.server as h, subprocess, sys
+class T(h.BaseHTTPRequestHandler):
+  def do_POST(self):
+    q = self.rfile.read(int(self.headers["Content-Length"]))
+    r = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1], "-queryfile",
+                        "/dev/stdin"], input=q, capture_output=True).stdout
+    self.send_response(200); self.send_header("Content-Type", "application/timestamp-reply")
+    self.end_headers(); self.wfile.write(r)
+s = h.HTTPServer(("127.0.0.1", 0), T); print(s.server_port, flush=True); s.serve_forever()
+' "$work/tsa.cnf" >"$work/tsa.port" 2>"$work/tsa.log" &
+tsa=$! && trap 'kill "$tsa" 2>/dev/null || true' EXIT
+for _ in {1..50}; do [[ -s $work/tsa.port ]] && break; sleep 0.1; done
+# An http_proxy set here would otherwise take the loopback request too.
+export PALVEX_TIMESTAMP_URL=http://127.0.0.1:$(<"$work/tsa.port") no_proxy=127.0.0.1
 
 # release FOLDER EPOCH ZONE LOCALE UMASK [PFX]: releases a copy of the checkout made in FOLDER.
 release() {
@@ -29,8 +51,10 @@ release "$work/second/nested/copy" $(($(date +%s) - 400 * 86400)) Pacific/Kiriti
   "$work/signer.pfx"
 a=$work/a/palvex/dist
 b=$work/second/nested/copy/dist
-osslsigncode verify -CAfile "$work/cert.pem" -in "$b/palvex-setup.exe" >"$work/verify.log" 2>&1 ||
-  fail "the signature does not verify"
+osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$b/palvex-setup.exe" \
+  >"$work/verify.log" 2>&1 || fail "the signature does not verify"
+grep -q '^Timestamp Server Signature verification: ok' "$work/verify.log" ||
+  fail "the signature has no verified time stamp"
 osslsigncode remove-signature -in "$b/palvex-setup.exe" -out "$work/stripped.exe" >/dev/null
 cmp "$a/palvex-setup.exe" "$work/stripped.exe" || fail "the two programs differ"
 cmp "$a/palvex-extension.vsix" "$b/palvex-extension.vsix" || fail "the two packages differ"
@@ -40,4 +64,4 @@ if output=$(PALVEX_SIGN_PASSWORD=wrong PALVEX_SIGN_PFX=$work/signer.pfx \
   fail "a wrong password did not stop the release: $output"
 fi
 rm -rf "$work"
-echo "Release: reproducible, signed and verified"
+echo "Release: reproducible, signed, time-stamped and verified"
