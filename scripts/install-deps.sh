@@ -7,7 +7,7 @@ set -euo pipefail
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
   packages=(cmake g++ python3 googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-            wine wine64)
+            wine wine64 librsvg2-bin icoutils)
 fi
 missing=()
 for package in "${packages[@]}"; do

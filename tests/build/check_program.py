@@ -17,6 +17,9 @@ system = {"KERNEL32.DLL", "ADVAPI32.DLL", "SHELL32.DLL", "USER32.DLL", "MSVCRT.D
 assert dlls and dlls <= system, f"imports {sorted(dlls)}"
 # Without asInvoker, Windows takes a program named *setup* for an installer and elevates it.
 assert b'level="asInvoker"' in exe and b">UTF-8</activeCodePage>" in exe, "manifest incomplete"
+# Explorer shows the program with icon group 1 and takes from it the size each view needs.
+ico = subprocess.run(["wrestool", "-x", "-t14", "-n1", exe_path], capture_output=True).stdout
+assert [ico[6 + 16 * i] or 256 for i in range(len(ico) > 6 and ico[4])] == [16, 32, 48, 256], "icon"
 
 vsix = zipfile.ZipFile(vsix_path)
 assert vsix.namelist() == [
