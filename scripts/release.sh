@@ -77,7 +77,8 @@ else
 fi
 (cd "$dist" && sha256sum palvex-setup.exe palvex-extension.vsix >SHA256SUMS)
 cat "$dist/SHA256SUMS"
-# A rebuild gives the same bytes only with the same compiler, binutils and zlib (which deflates
-# the package): Debian's package versions name them exactly.
+# A rebuild gives the same bytes only with the same compiler, binutils, zlib (which deflates the
+# package) and icon renderer: Debian's package versions name them exactly.
 echo "Toolchain: $(dpkg-query -W -f '${Package} ${Version}; ' g++-mingw-w64-x86-64-posix \
-  binutils-mingw-w64-x86-64 zlib1g 2>/dev/null || echo unknown)"
+  binutils-mingw-w64-x86-64 zlib1g librsvg2-2 libcairo2 libpixman-1-0 libpng16-16 icoutils \
+  2>/dev/null || echo unknown)"
