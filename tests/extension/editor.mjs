@@ -1,17 +1,18 @@
-// What a user of the built extension (node editor.mjs UNPACKED_VSIX/extension) gets when typing in
-// VS Code's editor core, monaco, in headless Chromium. | is the cursor, «…» the selection, «N:…» it
-// at a snippet's Nth tab stop; <Name> a key press.
+// What a user of the built extension (node editor.mjs UNPACKED_VSIX/extension) gets when typing in VS Code's
+// editor core, monaco, in headless Chromium. | is the cursor, «…» the selection, «N:…» it at a snippet's Nth
+// tab stop; <Name> is a key press.
 import { readFileSync } from 'node:fs';
 import { chromium } from 'playwright-core';
 
 const read = (file) => JSON.parse(readFileSync(`${process.argv[2]}/${file}`, 'utf8'));
-const pkg = read('package.json'), { languages: [lang], grammars: [gr], snippets: [sn] } = pkg.contributes;
+const { languages: [lang], grammars: [gr], snippets: [sn] } = read('package.json').contributes;
+const snippets = read(sn.path);
 const J = '<Control+Shift+\\>'; // jump to the matching bracket
 // 'full' applies the indentation rules and onEnterRules, 'advanced' only the latter.
 const ROWS = [
   ['Ctrl+/ comments a line out with "# "', '  let a|', '<Control+/>', '  # let a|'],
-  ['Jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
-    `${J}1<Home><ArrowDown>${J}2<Home><ArrowDown>${J}3`, '(a1)\n[b2]\n{c3|}'],
+  ['Jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}', `${J}1<Home><ArrowDown>${J}2<Home><ArrowDown>${J}3`,
+    '(a1)\n[b2]\n{c3|}'],
   ['( [ { " and \' close themselves', '|', 'f([{"<End> \'', 'f([{""}]) \'|\''],
   ['\' in a "..." string or a comment stays single', 'a = "b | c" # d', "'<End> '", 'a = "b \' c" # d \'|'],
   ['" in a \'...\' string or a comment stays single', "a = 'b | c' # d", '"<End> "', 'a = \'b " c\' # d "|'],
@@ -24,7 +25,7 @@ const ROWS = [
   ['Enter after try, catch, else, do and then indents', '|',
     'try<Enter>catch<Enter>else<Enter>while a do<Enter>if a then<Enter>',
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
-  // A snippet: its prefix typed, picked from the list, which shows its prefix, name and details.
+  // A snippet, found by its prefix in the package: its name and description, and the text it expands to.
   ...[['function', 'Function', 'Function declaration', 'function «1:name»(«2:params»)\n  |\nend'],
     ['fn', 'Anonymous function', 'Anonymous function expression', 'function(«1:params»)\n  |\nend'],
     ['if', 'If', 'If statement', 'if «1:condition» then\n  |\nend'],
@@ -35,100 +36,81 @@ const ROWS = [
     ['try', 'Try / catch', 'Try / catch block', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
     ['let', 'Let', 'Variable declaration', 'let «1:name» = «value»'],
     ['print', 'Print', 'Print to stdout', 'print(«value»)'],
-  ].map(([prefix, ...shown]) => [`the ${prefix} snippet`, '|', prefix,
-    [prefix, shown[0], `${shown[1]} (Palvex Language)`, shown[2]]]),
+  ].map(([prefix, ...want]) => [`the ${prefix} snippet`, '|', prefix, want]),
 ];
 
-const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--disable-gpu',
-  '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
-  '--disable-sync'] });
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--disable-gpu', '--disable-quic',
+  '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
 const page = await browser.newPage();
+const html = ['vscode-oniguruma/release/main.js', 'vscode-textmate/release/main.js', 'monaco-editor/min/vs/loader.js']
+  .reduce((body, src) => `${body}<script src="${src}"></script>`, '<div id="e" style="height:500px"></div>');
 await page.route('http://test/**', (route, request) => route.fulfill(request.url() === 'http://test/'
-  ? { contentType: 'text/html', body: `<div id="e" style="height:500px"></div>${['vscode-oniguruma',
-    'vscode-textmate'].map((p) => `<script src="${p}/release/main.js"></script>`).join('')}` }
-  : { path: `node_modules/${new URL(request.url()).pathname}` }));
+  ? { contentType: 'text/html', body: html } : { path: `node_modules${new URL(request.url()).pathname}` }));
 await page.goto('http://test/');
-await page.addScriptTag({ url: 'monaco-editor/min/vs/loader.js' });
-await page.evaluate(async ([id, source, c, grammar, scope, snippets]) => {
-  /* global require, monaco, onig, vscodetextmate */
+await page.evaluate(async ([id, c, grammar, scope]) => {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
   const tm = await new vscodetextmate.Registry({ loadGrammar: async () => grammar, onigLib: Promise.resolve({
-    createOnigScanner: (p) => new onig.OnigScanner(p), createOnigString: (s) => new onig.OnigString(s) }),
-  }).loadGrammar(scope);
+    createOnigScanner: (p) => new onig.OnigScanner(p), createOnigString: (s) => new onig.OnigString(s) }) })
+    .loadGrammar(scope);
   const { languages: l, Range } = monaco;
   l.register({ id });
   // As VS Code reads the file: pattern strings become RegExp, an unknown indent is an error.
   const regExps = (o) => Object.fromEntries(Object.entries(o).map(([k, v]) => [k, new RegExp(v)]));
   const indent = { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent', outdent: 'Outdent' };
   const pair = (p) => (Array.isArray(p) ? { open: p[0], close: p[1] } : p);
+  const fail = (why) => { throw new Error(why); };
   l.setLanguageConfiguration(id, { ...c, autoClosingPairs: c.autoClosingPairs.map(pair),
     surroundingPairs: c.surroundingPairs.map(pair), indentationRules: regExps(c.indentationRules),
-    onEnterRules: c.onEnterRules.map(({ action: a, ...when }) => {
-      if (!Object.hasOwn(indent, a.indent)) throw new Error(`indent: ${a.indent}`);
-      return { ...regExps(when), action: { ...a, indentAction: l.IndentAction[indent[a.indent]] } };
-    }) });
+    onEnterRules: c.onEnterRules.map(({ action: a, ...when }) => ({ ...regExps(when), action: { ...a,
+      indentAction: l.IndentAction[indent[a.indent]] ?? fail(`onEnterRules indent: ${a.indent}`) } })) });
   // monaco tells strings and comments by those words in a token's scope names.
   l.setTokensProvider(id, { getInitialState: () => vscodetextmate.INITIAL, tokenize: (line, state) => {
     const r = tm.tokenizeLine(line, state);
     return { endState: r.ruleStack, tokens: r.tokens.map((t) => ({ ...t, scopes: t.scopes.join(' ') })) };
   } });
-  // The completions VS Code makes of an extension's snippets.
-  l.registerCompletionItemProvider(id, { provideCompletionItems: (model, at) => ({ suggestions:
-    Object.entries(snippets).map(([name, s]) => ({ label: { label: s.prefix, description: name },
-      detail: `${s.description || name} (${source})`, kind: l.CompletionItemKind.Snippet,
-      insertText: [].concat(s.body).join('\n'), insertTextRules: l.CompletionItemInsertTextRule.InsertAsSnippet,
-      range: Range.fromPositions({ ...at, column: model.getWordUntilPosition(at).startColumn }, at) })) }) });
   const model = monaco.editor.createModel('', id);
   // A person types slower than the editor tokenizes in the background.
   model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
   let editor;
-  const pos = (o) => model.getPositionAt(o);
-  Object.assign(window, {
-    put: (marked, autoIndent) => { // a new editor, as updateOptions leaves typing on the old autoIndent
-      editor?.dispose();
-      editor = monaco.editor.create(document.getElementById('e'), { model, autoIndent, tabSize: 2,
-        quickSuggestions: false });
-      model.setValue(marked.replace(/[|«»]/g, ''));
-      const [a, b] = [marked.search(/[|«]/), marked.search(/[|»]/) - marked.includes('»')];
-      editor.setSelection(Range.fromPositions(pos(a), pos(b)));
-      editor.focus();
-    },
-    state: () => [model.getValue(), editor.getContribution('snippetController2').isInSnippet(),
-      ...[editor.getSelection().getStartPosition(), editor.getSelection().getEndPosition()]
-        .map((p) => model.getOffsetAt(p))],
-  });
-}, [lang.id, pkg.displayName, read(lang.configuration), read(gr.path), gr.scopeName, read(sn.path)]);
+  window.put = (marked, autoIndent) => { // a new editor, as updateOptions leaves typing on the old autoIndent
+    editor?.dispose();
+    editor = monaco.editor.create(document.getElementById('e'), { model, autoIndent, tabSize: 2,
+      quickSuggestions: false });
+    model.setValue(marked.replace(/[|«»]/g, ''));
+    const ends = [marked.search(/[|«]/), marked.search(/[|»]/) - marked.includes('»')];
+    editor.setSelection(Range.fromPositions(...ends.map((o) => model.getPositionAt(o))));
+    editor.focus();
+  };
+  const snippets = () => editor.getContribution('snippetController2');
+  // As VS Code expands a snippet: the body's lines joined.
+  window.expand = (body) => snippets().insert([].concat(body).join('\n'));
+  window.state = () => [model.getValue(), snippets().isInSnippet(),
+    ...['getStartPosition', 'getEndPosition'].map((end) => model.getOffsetAt(editor.getSelection()[end]()))];
+}, [lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
 
 const type = async (keys) => {
   for (const [i, k] of keys.split(/<([^<>]+)>/).entries()) await page.keyboard[i % 2 ? 'press' : 'type'](k);
 };
-// The text with marks put in, the last one first so that the offsets before it stay right.
-const marked = (text, marks) => marks.sort((x, y) => y[0] - x[0]).reduce((v, [a, b, open]) =>
-  v.slice(0, a) + (a === b && open === '«' ? '|' : `${open}${v.slice(a, b)}»`) + v.slice(b), text);
+const state = () => page.evaluate(() => window.state());
 let failed = 0;
 for (const [sentence, before, keys, want, autoIndent = 'full'] of ROWS) {
   await page.evaluate(([b, m]) => window.put(b, m), [before, autoIndent]);
-  await type(keys);
   const got = [], marks = [];
-  if (Array.isArray(want)) {
-    // Ctrl+Space lists the suggestions; again, it shows the chosen one's details; a third time
-    // hides them, as the editor remembers that for the next list.
-    const row = page.locator('.suggest-widget.visible .monaco-list-row.focused');
-    await type('<Control+ >');
-    await row.waitFor();
-    await type('<Control+ >');
-    got.push(...await row.locator('.label-name, .details-label').allInnerTexts(),
-      await page.locator('.suggest-details').innerText());
-    await type('<Control+ ><Enter>');
-    for (let s; marks.length < 5 && (s = await page.evaluate(() => window.state()))[1];) {
+  if (!Array.isArray(want)) await type(keys);
+  else {
+    const [name, s = {}] = Object.entries(snippets).find(([, snippet]) => snippet.prefix === keys) ?? [];
+    got.push(name, s.description);
+    await page.evaluate((body) => window.expand(body), s.body);
+    for (let s; (s = await state())[1] && marks.length < 5; await type('<Tab>')) {
       marks.push([s[2], s[3], `«${marks.length + 1}:`]);
-      await type('<Tab>');
     }
   }
-  const [text, , a, b] = await page.evaluate(() => window.state());
-  got.push(marked(text, [...marks, [a, b, '«']]));
+  const [text, , a, b] = await state();
+  // The marks go in from the last one, so that the offsets before it stay right.
+  got.push([...marks, [a, b, '«']].sort((x, y) => y[0] - x[0]).reduce((v, [s, e, open]) =>
+    v.slice(0, s) + (s === e && open === '«' ? '|' : `${open}${v.slice(s, e)}»`) + v.slice(e), text));
   if (JSON.stringify(got) === JSON.stringify([want].flat())) continue;
   failed += 1;
   console.log(`FAIL ${sentence}\n  input:    ${JSON.stringify({ before, keys, autoIndent })}\n` +
