@@ -56,14 +56,15 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
     .loadGrammar(scope);
   const { languages: l, Range } = monaco;
   l.register({ id });
-  // As VS Code reads the file: pattern strings become RegExp, an unknown indent is an error.
+  // As VS Code reads the file: pattern strings become RegExp, what is missing is left to the editor's defaults; an
+  // unknown indent, which VS Code skips with a warning, is an error.
   const regExps = (o) => Object.fromEntries(Object.entries(o).map(([k, v]) => [k, new RegExp(v)]));
   const indent = { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent', outdent: 'Outdent' };
   const pair = (p) => (Array.isArray(p) ? { open: p[0], close: p[1] } : p);
   const fail = (why) => { throw new Error(why); };
-  l.setLanguageConfiguration(id, { ...c, autoClosingPairs: c.autoClosingPairs.map(pair),
-    surroundingPairs: c.surroundingPairs.map(pair), indentationRules: regExps(c.indentationRules),
-    onEnterRules: c.onEnterRules.map(({ action: a, ...when }) => ({ ...regExps(when), action: { ...a,
+  l.setLanguageConfiguration(id, { ...c, autoClosingPairs: c.autoClosingPairs?.map(pair),
+    surroundingPairs: c.surroundingPairs?.map(pair), indentationRules: c.indentationRules && regExps(c.indentationRules),
+    onEnterRules: c.onEnterRules?.map(({ action: a, ...when }) => ({ ...regExps(when), action: { ...a,
       indentAction: l.IndentAction[indent[a.indent]] ?? fail(`onEnterRules indent: ${a.indent}`) } })) });
   // monaco tells strings and comments by those words in a token's scope names.
   l.setTokensProvider(id, { getInitialState: () => vscodetextmate.INITIAL, tokenize: (line, state) => {
@@ -84,8 +85,7 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
     editor.focus();
   };
   const snippets = () => editor.getContribution('snippetController2');
-  // As VS Code expands a snippet: the body's lines joined.
-  window.expand = (body) => snippets().insert([].concat(body).join('\n'));
+  window.expand = (body) => snippets().insert([].concat(body).join('\n')); // a body's lines, as VS Code joins them
   window.state = () => [model.getValue(), snippets().isInSnippet(),
     ...['getStartPosition', 'getEndPosition'].map((end) => model.getOffsetAt(editor.getSelection()[end]()))];
 }, [lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
