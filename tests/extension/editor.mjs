@@ -58,7 +58,7 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
   l.register({ id });
   // As VS Code reads the file: pattern strings become RegExp, what is missing is left to the editor's defaults; an
   // unknown indent, which VS Code skips with a warning, is an error.
-  const regExps = (o) => Object.fromEntries(Object.entries(o).map(([k, v]) => [k, new RegExp(v)]));
+  const regExps = (o) => Object.fromEntries(Object.entries(o).map(([k, v]) => [k, RegExp(v.pattern ?? v, v.flags)]));
   const indent = { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent', outdent: 'Outdent' };
   const pair = (p) => (Array.isArray(p) ? { open: p[0], close: p[1] } : p);
   const fail = (why) => { throw new Error(why); };
@@ -103,14 +103,14 @@ for (const [sentence, before, keys, want, autoIndent = 'full'] of ROWS) {
     const [name, s = {}] = Object.entries(snippets).find(([, snippet]) => snippet.prefix === keys) ?? [];
     got.push(name, s.description);
     await page.evaluate((body) => window.expand(body), s.body);
-    for (let s; (s = await state())[1] && marks.length < 5; await type('<Tab>')) {
-      marks.push([s[2], s[3], `«${marks.length + 1}:`]);
+    for (let stop; (stop = await state())[1] && marks.length < 5; await type('<Tab>')) {
+      marks.push([stop[2], stop[3], `«${marks.length + 1}:`]);
     }
   }
   const [text, , a, b] = await state();
   // The marks go in from the last one, so that the offsets before it stay right.
-  got.push([...marks, [a, b, '«']].sort((x, y) => y[0] - x[0]).reduce((v, [s, e, open]) =>
-    v.slice(0, s) + (s === e && open === '«' ? '|' : `${open}${v.slice(s, e)}»`) + v.slice(e), text));
+  got.push([...marks, [a, b, '«']].sort((x, y) => y[0] - x[0]).reduce((v, [from, to, open]) =>
+    v.slice(0, from) + (from === to && open === '«' ? '|' : `${open}${v.slice(from, to)}»`) + v.slice(to), text));
   if (JSON.stringify(got) === JSON.stringify([want].flat())) continue;
   failed += 1;
   console.log(`FAIL ${sentence}\n  input:    ${JSON.stringify({ before, keys, autoIndent })}\n` +
