@@ -93,7 +93,6 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
 const type = async (keys) => {
   for (const [i, k] of keys.split(/<([^<>]+)>/).entries()) await page.keyboard[i % 2 ? 'press' : 'type'](k);
 };
-const state = () => page.evaluate(() => window.state());
 let failed = 0;
 for (const [sentence, before, keys, want, autoIndent = 'full'] of ROWS) {
   await page.evaluate(([b, m]) => window.put(b, m), [before, autoIndent]);
@@ -103,11 +102,11 @@ for (const [sentence, before, keys, want, autoIndent = 'full'] of ROWS) {
     const [name, s = {}] = Object.entries(snippets).find(([, snippet]) => snippet.prefix === keys) ?? [];
     got.push(name, s.description);
     await page.evaluate((body) => window.expand(body), s.body);
-    for (let stop; (stop = await state())[1] && marks.length < 5; await type('<Tab>')) {
+    for (let stop; (stop = await page.evaluate(() => window.state()))[1] && marks.length < 5; await type('<Tab>')) {
       marks.push([stop[2], stop[3], `«${marks.length + 1}:`]);
     }
   }
-  const [text, , a, b] = await state();
+  const [text, , a, b] = await page.evaluate(() => window.state());
   // The marks go in from the last one, so that the offsets before it stay right.
   got.push([...marks, [a, b, '«']].sort((x, y) => y[0] - x[0]).reduce((v, [from, to, open]) =>
     v.slice(0, from) + (from === to && open === '«' ? '|' : `${open}${v.slice(from, to)}»`) + v.slice(to), text));

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Checks the extension's highlighting grammar against the scope marks in sample.palvex, with the
-# TextMate engine that VS Code runs; then what a user of the built package (argument, by default
+# TextMate engine that VS Code runs; then what a user of the built package (run.sh [VSIX], by default
 # the one the Windows preset builds) gets when typing in VS Code's editor core.
-# Usage: tests/extension/run.sh [PALVEX_EXTENSION_VSIX]
 set -euo pipefail
 vsix=$(realpath -m "${1:-$(dirname "$0")/../../build/windows/payload/embedded/palvex-extension.vsix}")
 cd "$(dirname "$0")"
