@@ -2,6 +2,7 @@
 // editor core, monaco, in headless Chromium. | is the cursor, «…» the selection, «N:…» it at a snippet's Nth
 // tab stop; <Name> is a key press.
 import { readFileSync } from 'node:fs';
+import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
 const read = (file) => JSON.parse(readFileSync(`${process.argv[2]}/${file}`, 'utf8'));
@@ -45,7 +46,8 @@ const page = await browser.newPage();
 const html = ['vscode-oniguruma/release/main.js', 'vscode-textmate/release/main.js', 'monaco-editor/min/vs/loader.js']
   .reduce((body, src) => `${body}<script src="${src}"></script>`, '<div id="e" style="height:500px"></div>');
 await page.route('http://test/**', (route, request) => route.fulfill(request.url() === 'http://test/'
-  ? { contentType: 'text/html', body: html } : { path: `node_modules${new URL(request.url()).pathname}` }));
+  ? { contentType: 'text/html', body: html }
+  : { path: fileURLToPath(new URL(`node_modules${new URL(request.url()).pathname}`, import.meta.url)) }));
 await page.goto('http://test/');
 await page.evaluate(async ([id, c, grammar, scope]) => {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
