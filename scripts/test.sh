@@ -28,7 +28,7 @@ fi
 echo "== What a console shows"
 tests/console/console-test.sh
 
-echo "== Highlighting grammar"
+echo "== Editor extension: highlighting, editing rules, snippets"
 tests/extension/run.sh
 
 echo "== Release"
