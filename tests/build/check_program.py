@@ -27,14 +27,9 @@ assert vsix.namelist() == [
     "extension/language-configuration.json", "extension/README.md",
     "extension/syntaxes/palvex.tmLanguage.json", "extension/snippets/palvex.json"
 ], vsix.namelist()
-assert vsix.testzip() is None, "a damaged entry"
 assert all(entry.compress_type == zipfile.ZIP_DEFLATED for entry in vsix.infolist()), "stored"
-for name in vsix.namelist():
-    try:
-        if not name.endswith(".md"):
-            (json.loads if name.endswith(".json") else minidom.parseString)(vsix.read(name))
-    except Exception as error:
-        sys.exit(f"{name}: {error}")
+# The editor test unpacks the package and reads its JSON entries; the XML ones are read here.
+minidom.parseString(vsix.read("[Content_Types].xml"))
 # The uninstall command must name the extension that the package declares.
 manifest = json.loads(vsix.read("extension/package.json"))
 identity = minidom.parseString(vsix.read("extension.vsixmanifest")).getElementsByTagName("Identity")

@@ -25,7 +25,8 @@ constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the
 enum Input { kLeftOpen, kClosed };
 
 // One thing a user does, and all that the user must get from it. In its texts <root> stands for
-// the install root, <bin> for the bin folder and <BIN> for the bin folder in capitals. Files are
+// the install root, <bin> for the bin folder, <BIN> for it in capitals and <Dbin> for it on drive
+// D: (the rows' folders hold an a and a z, both ends of A-Z). Files are
 // "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
 // or the start of a longer file). A Path value is written as its type, a colon and its text:
 // "REG_SZ:C:\A"; "" is no value at all. A row whose Path changes must also broadcast it.
@@ -48,13 +49,16 @@ struct Row {
 
 std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
 
-// `text` with the row's folders in place of <root>, <bin> and <BIN>, and "\n" as CR LF.
+// `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
   std::string upper = root + "\\bin";
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  const std::pair<std::string, std::string> fills[] = {
-      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper}, {"\n", "\r\n"}};
+  const std::pair<std::string, std::string> fills[] = {{"<root>", root},
+                                                       {"<bin>", root + "\\bin"},
+                                                       {"<BIN>", upper},
+                                                       {"<Dbin>", "D" + root.substr(1) + "\\bin"},
+                                                       {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -182,7 +186,8 @@ std::pair<int, std::string> RunSetup(const Row& row) {
 
 const std::string kMenu =
     "======================================\n"
-    "  Palvex " PALVEX_VERSION " - Setup\n"
+    "  Palvex " PALVEX_VERSION
+    " - Setup\n"
     "  https://palvex.dev\n"
     "======================================\n\n"
     "  [1] Install Palvex\n"
@@ -209,6 +214,7 @@ const std::string kInstalled =
     "Programs\\Palvex\\palvex-extension.vsix=vsix";
 const std::wstring kBinOnly = L"REG_EXPAND_SZ:<bin>";
 const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
+const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<Dbin>";
 const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
 const std::string kInstallCall =
     "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
@@ -230,8 +236,11 @@ const Row kRows[] = {
     {"the first switch decides: -i installs without the menu into a missing Path, and any one key "
      "ends the pause",
      "-i -u", "x", kLeftOpen, "", L"", kNoEditor, kFreshInstall, 0, kInstalled, kBinOnly},
-    {"end of input at the pause ends with the procedure's result", "hello /uninstall --install", "",
-     kClosed, "", L"", kNoEditor, kRemoving + kRemoved + kPause, 0},
+    {"end of input at the pause ends with the procedure's result; uninstall leaves a Path it "
+     "cannot "
+     "read exactly alone",
+     "hello /uninstall --install", "", kClosed, "", L"REG_SZ:" + kUnreadable, kNoEditor,
+     kRemoving + kRemoved + kPause, 0},
     {"install without LOCALAPPDATA stops with 1 and touches nothing", "--install", "\r\n",
      kLeftOpen, "", L"", kNoEditor, kNotSet + kPause, 1, "=", L"=", "", nullptr, nullptr},
     {"uninstall with an empty LOCALAPPDATA stops with 1", "-u", "\r\n", kLeftOpen, "", L"",
@@ -242,12 +251,14 @@ const Row kRows[] = {
      L"REG_SZ:C:\\A; <BIN> ", 0,
      kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone + kPause, 0,
      kInstalled, L"=", kInstallCall, nullptr, "L & (^) ,= !"},
-    {"uninstall takes every copy off the Path, drops empty entries and deletes the install root "
-     "with the user's own files in it",
+    {"uninstall takes every copy off the Path, drops empty and blank entries, keeps the others "
+     "byte "
+     "for byte, even those that differ from the bin folder only by a tab, a backslash, quotes or "
+     "one letter, and deletes the install root with the user's own files in it",
      "--uninstall", "\r\n", kLeftOpen, kInstalled + "|Programs\\Palvex\\my\\notes=x",
-     L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>", kNoEditor,
+     L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin, kNoEditor,
      kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause, 0, "",
-     L"REG_EXPAND_SZ:C:\\A;  C:\\B "},
+     L"REG_EXPAND_SZ:C:\\A;  C:\\B ;" + kNearBin},
     {"install leaves a Path it cannot read exactly alone and says what to do", "-i", "\r\n",
      kLeftOpen, "", L"REG_EXPAND_SZ:" + kUnreadable, kNoEditor,
      kInstalling +
@@ -255,8 +266,6 @@ const Row kRows[] = {
          "        (add <bin> to your PATH yourself)\n" +
          kNoEditorHint + kDone + kPause,
      0, kInstalled},
-    {"uninstall leaves a Path it cannot read exactly alone", "-u", "\r\n", kLeftOpen, "",
-     L"REG_SZ:" + kUnreadable, kNoEditor, kRemoving + kRemoved + kPause, 0},
     {"a tool that is in use stops the install with 1 and leaves the folders", "-i", "\r\n",
      kLeftOpen, kInstalled, L"", kNoEditor, kStopped + kToolError + kPause, 1, "=", L"=", "",
      "Programs\\Palvex\\bin\\palvex.exe"},
@@ -264,7 +273,7 @@ const Row kRows[] = {
      "Programs=x", L"", kNoEditor, kStopped + "  ERROR: could not create <bin>\n" + kPause, 1},
     {"a failed extension install is a note and the install still ends with 0; a Path value of any "
      "type, here bytes without a terminating zero, is text up to its first zero byte",
-     "-i", "\r\n", kLeftOpen, "", L"REG_BINARY:C:\\A", 1,
+     "-i", "\r\n", kLeftOpen, "", L"REG_BINARY:C:\\A;", 1,
      kInstalling + kAdded + "  Note: VS Code extension install did not complete\n" + kDone + kPause,
      0, kInstalled, L"REG_EXPAND_SZ:C:\\A;<bin>", kInstallCall},
     {"a package that cannot be written skips the editor without a word", "-i", "\r\n", kLeftOpen,
@@ -281,7 +290,7 @@ const Row kRows[] = {
 };
 
 TEST(EndToEnd, EveryRow) {
-  const fs::path scratch = fs::temp_directory_path() / "palvex-e2e";
+  const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
   // VS Code's stand-in logs here, and so does the broadcast listener, started with the session.
   const fs::path call_log = fs::temp_directory_path() / "palvex-e2e-calls.log";
   const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
