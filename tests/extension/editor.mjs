@@ -15,17 +15,19 @@ const COLOURS = [
   ['#pragmatic', '{#pragmatic|comment.line.number-sign}'],
   ['y = 2 #pragma not_here', 'y {=|keyword.operator} {2|constant.numeric} ' +
     '{#pragma not_here|comment.line.number-sign}'],
-  ['s = "\\$\\q${sum(xs) + 1.5}" + \'b\\$${x}\\\'\'', 's {=|keyword.operator} ' +
-    '{"|string.quoted.double}{\\$|constant.character.escape}{\\q|string.quoted.double}' +
+  ['s = "\\$\\n\\q${sum(xs) + 1.5}" + \'\\n\\$${x}\\\'\'',
+    's {=|keyword.operator} {"|string.quoted.double}{\\$|constant.character.escape}' +
+    '{\\n|constant.character.escape}{\\q|string.quoted.double}' +
     '{${|punctuation.definition.interpolation.begin}{sum|support.function.builtin}' +
     '{(xs) |meta.interpolation}{+|keyword.operator}{ |meta.interpolation}{1.5|constant.numeric}' +
     '{}|punctuation.definition.interpolation.end}{"|string.quoted.double} {+|keyword.operator} ' +
-    '{\'|string.quoted.single}{b\\$${x}|string.quoted.single}{\\\'|constant.character.escape}' +
-    '{\'|string.quoted.single}'],
+    '{\'|string.quoted.single}{\\n|constant.character.escape}{\\$${x}|string.quoted.single}' +
+    '{\\\'|constant.character.escape}{\'|string.quoted.single}'],
   ['x1 = 2.5E-3 + 42', 'x1 {=|keyword.operator} {2.5E-3|constant.numeric} ' +
     '{+|keyword.operator} {42|constant.numeric}'],
   ['function area(w, h)', '{function|storage.type.function} ' +
     '{area|entity.name.function}(w, h)'],
+  ['f = function(x)', 'f {=|keyword.operator} {function|storage.type.function}(x)'],
   ['total //= area (2) <= my_len(x)', 'total {//=|keyword.operator} ' +
     '{area|entity.name.function.call} ({2|constant.numeric}) {<=|keyword.operator} ' +
     '{my_len|entity.name.function.call}(x)'],
