@@ -25,9 +25,6 @@ if [[ -n $flaky ]]; then
   echo "$flaky"
 fi
 
-echo "== What a console shows"
-tests/console/console-test.sh
-
 echo "== Highlighting grammar"
 tests/extension/run.sh
 
