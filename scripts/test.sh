@@ -25,9 +25,6 @@ if [[ -n $flaky ]]; then
   echo "$flaky"
 fi
 
-echo "== What a console shows"
-tests/console/console-test.sh
-
 echo "== Editor extension: highlighting, editing rules, snippets"
 tests/extension/run.sh
 

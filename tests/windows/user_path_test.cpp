@@ -1,12 +1,13 @@
-// What the real Environment key cannot show under Wine, which will not delete it: a user hive
-// without that key, stood for by a scratch key that takes HKEY_CURRENT_USER's place in this
-// process.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "front/front.h"
 #include "path/path.h"
 
+// What the real Environment key cannot show under Wine, which will not delete it: a user hive
+// without that key, stood for by a scratch key that takes HKEY_CURRENT_USER's place in this
+// process.
 TEST(UserPath, MissingKeyReadsAsEmptyCannotBeWrittenAndIsNeverCreated) {
   constexpr char kHive[] = "Software\\PalvexTest\\Hive";
   RegDeleteTreeA(HKEY_CURRENT_USER, kHive);
@@ -22,4 +23,28 @@ TEST(UserPath, MissingKeyReadsAsEmptyCannotBeWrittenAndIsNeverCreated) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  WARNING: could not update PATH\n");
   EXPECT_EQ(RegOpenKeyExA(hive, "Environment", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
   RegCloseKey(hive);
+}
+
+// What a console gets of Print's text, read back from a console of the test's own. Processed output
+// is off, so the screen keeps every unit written, line ends too: with it on, Wine's console (and
+// Windows', unless told otherwise) starts a new line at a bare "\n" as well.
+TEST(Console, PrintWritesUtf16WithCrLfLineEnds) {
+  char text[64];  // the program's text is in the active code page
+  WideCharToMultiByte(CP_ACP, 0, L"Installing to C:\\Users\\Zoë\n\nDone.\n", -1, text, sizeof text,
+                      nullptr, nullptr);
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+  // Wine starts the test on a console whose screen cannot be opened. The new one is never freed:
+  // under Wine that ends the process there, with exit code 0.
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_ERROR_HANDLE, err);  // standard output alone is the console
+  SetConsoleMode(console, 0);
+  Print("%s", text);
+  SetStdHandle(STD_OUTPUT_HANDLE, out);
+  std::wstring screen(80, L' ');
+  DWORD read;
+  ReadConsoleOutputCharacterW(console, screen.data(), 80, {0, 0}, &read);
+  EXPECT_EQ(screen.substr(0, screen.find_last_not_of(L' ') + 1),
+            L"Installing to C:\\Users\\Zoë\r\n\r\nDone.\r\n");
 }
