@@ -6,7 +6,7 @@ import { chromium } from 'playwright-core';
 
 const read = (file) => JSON.parse(readFileSync(`${process.argv[2]}/${file}`, 'utf8'));
 const { languages: [lang], grammars: [gr], snippets: [sn] } = read('package.json').contributes;
-const snippets = Object.entries(read(sn.path));
+const snippets = read(sn.path);
 // Lines as the grammar colours them: each token with scopes as {text|innermost scope}, ".palvex"
 // left out.
 const COLOURS = [
@@ -42,7 +42,7 @@ const COLOURS = [
     '{print_x|entity.name.function.call}({1|constant.numeric}), len)'],
 ];
 const J = '<Control+Shift+\\>'; // jump to the matching bracket
-// [what, before, keys, after, autoIndent]: | is the cursor, «…» the selection and «N:…» what a
+// [what, before, keys, after, autoIndent]: | is the cursor, «…» the selection, «N:…» what a
 // snippet's Nth tab stop selects; <Key> is a key press. 'full' applies the indentation rules and
 // the Enter rules, 'advanced' only the latter.
 const ROWS = [
@@ -63,21 +63,14 @@ const ROWS = [
   ['Enter after try, catch, else, do and then indents', '|',
     'try<Enter>catch<Enter>else<Enter>while a do<Enter>if a then<Enter>',
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
-  // A snippet found by its prefix: its name and description, then the text it expands to.
-  ...[['function', 'Function', 'Function declaration', 'function «1:name»(«2:params»)\n  |\nend'],
-    ['fn', 'Anonymous function', 'Anonymous function expression',
-      'function(«1:params»)\n  |\nend'],
-    ['if', 'If', 'If statement', 'if «1:condition» then\n  |\nend'],
-    ['ifelse', 'If / else', 'If / else statement',
-      'if «1:condition» then\n  «2:»\nelse\n  |\nend'],
-    ['for', 'Numeric for', 'Numeric for loop', 'for «1:i» = «2:1», «3:10» do\n  |\nend'],
-    ['forin', 'For-in', 'For-in loop', 'for «1:item» in «2:collection» do\n  |\nend'],
-    ['while', 'While', 'While loop', 'while «1:condition» do\n  |\nend'],
-    ['try', 'Try / catch', 'Try / catch block', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
-    ['let', 'Let', 'Variable declaration', 'let «1:name» = «value»'],
-    ['print', 'Print', 'Print to stdout', 'print(«value»)'],
-  ].map(([prefix, ...after]) => [`the ${prefix} snippet`, '|', prefix, after]),
 ];
+// Each snippet, found by its prefix, expanded and walked through its tab stops with Tab.
+const SNIPPETS = [['function', 'function «1:name»(«2:params»)\n  |\nend'],
+  ['fn', 'function(«1:params»)\n  |\nend'], ['if', 'if «1:condition» then\n  |\nend'],
+  ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['let', 'let «1:name» = «value»'],
+  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
+  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'], ['print', 'print(«value»)'],
+  ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend']];
 
 // Playwright's own switches already keep Chromium off the network.
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium' });
@@ -124,7 +117,7 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
   model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
   let editor;
   // A new editor for each row: updateOptions leaves typing on the old autoIndent.
-  window.put = (marked, autoIndent) => {
+  window.put = (marked, autoIndent, snippet) => {
     editor?.dispose();
     editor = monaco.editor.create(document.getElementById('e'), { model, autoIndent, tabSize: 2,
       quickSuggestions: false });
@@ -132,14 +125,15 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
     const ends = [marked.search(/[|«]/), marked.search(/[|»]/) - marked.includes('»')];
     editor.setSelection(Range.fromPositions(...ends.map((o) => model.getPositionAt(o))));
     editor.focus();
+    // A snippet's body lines, joined as VS Code joins them.
+    if (snippet) editor.getContribution('snippetController2').insert([].concat(snippet).join('\n'));
   };
   window.colour = (line) => tm.tokenizeLine(line, vscodetextmate.INITIAL).tokens.map((t) => {
     const text = line.slice(t.startIndex, t.endIndex);
     return t.scopes.length > 1 ? `{${text}|${t.scopes.at(-1).replace(/\.palvex$/, '')}}` : text;
   }).join('');
-  const snippet = () => editor.getContribution('snippetController2');
-  window.expand = (body) => snippet().insert([].concat(body).join('\n'));
-  window.state = () => [model.getValue(), snippet().isInSnippet(), ...['getStartPosition',
+  window.state = () => [model.getValue(),
+    editor.getContribution('snippetController2').isInSnippet(), ...['getStartPosition',
     'getEndPosition'].map((end) => model.getOffsetAt(editor.getSelection()[end]()))];
 }, [lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
 
@@ -159,25 +153,28 @@ for (const [line, want] of COLOURS) {
   check('the grammar colours the line', line, want,
     await page.evaluate((l) => window.colour(l), line));
 }
+// The text with the cursor as | and the selection as «…», and the snippet's stops before it.
+const marked = async (stops) => {
+  const [text, , from, to] = await state();
+  // From the last mark on, so that the offsets before it stay right.
+  return [...stops, [from, to, from === to ? '|' : '«']].sort((x, y) => y[0] - x[0])
+    .reduce((v, [s, e, open]) => v.slice(0, s) + open + (open === '|' ? '' : `${v.slice(s, e)}»`) +
+      v.slice(e), text);
+};
 for (const [what, before, keys, after, autoIndent = 'full'] of ROWS) {
   await page.evaluate(([b, m]) => window.put(b, m), [before, autoIndent]);
-  const got = [], stops = [];
-  if (typeof after === 'string') await type(keys);
-  else {
-    const [name, s = {}] = snippets.find(([, snippet]) => snippet.prefix === keys) ?? [];
-    got.push(name, s.description);
-    await page.evaluate((body) => window.expand(body), s.body);
-    for (let at; (at = await state())[1] && stops.length < 5; await type('<Tab>')) {
-      stops.push([at[2], at[3], `«${stops.length + 1}:`]);
-    }
+  await type(keys);
+  check(what, { before, keys, autoIndent }, after, await marked([]));
+}
+for (const [prefix, after] of SNIPPETS) {
+  const { body } = Object.values(snippets).find((snippet) => snippet.prefix === prefix) ?? {};
+  await page.evaluate((lines) => window.put('|', 'full', lines), body);
+  const stops = [];
+  for (let at; (at = await state())[1] && stops.length < 5; await type('<Tab>')) {
+    stops.push([at[2], at[3], `«${stops.length + 1}:`]);
   }
-  const [text, , from, to] = await state();
-  // Marked from the last one on, so that the offsets before it stay right.
-  got.push([...stops, [from, to, '«']].sort((x, y) => y[0] - x[0]).reduce((v, [s, e, open]) =>
-    `${v.slice(0, s)}${s === e && open === '«' ? '|' : `${open}${v.slice(s, e)}»`}${v.slice(e)}`,
-  text));
-  check(what, { before, keys, autoIndent }, [after].flat(), got);
+  check(`the ${prefix} snippet`, prefix, after, await marked(stops));
 }
 await browser.close();
-console.log(`${COLOURS.length + ROWS.length - failed} passed, ${failed} failed`);
+console.log(`${COLOURS.length + ROWS.length + SNIPPETS.length - failed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
