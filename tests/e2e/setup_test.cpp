@@ -289,13 +289,29 @@ const Row kRows[] = {
      "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
 };
 
+// VS Code's stand-in logs its calls here, and a window that listens as Explorer does its
+// broadcasts.
+const fs::path kCallLog = fs::temp_directory_path() / "palvex-e2e-calls.log";
+
+LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SETTINGCHANGE) {
+    std::ofstream(kCallLog, std::ios::app)
+        << "[" << reinterpret_cast<const char*>(lparam) << "] wParam=[" << wparam << "]\n";
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
 TEST(EndToEnd, EveryRow) {
   const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
-  // VS Code's stand-in logs here, and so does the broadcast listener, started with the session.
-  const fs::path call_log = fs::temp_directory_path() / "palvex-e2e-calls.log";
   const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
-  for (int i = 0; i < 100 && !FindWindowA("PalvexListener", nullptr); ++i) Sleep(100);
-  ASSERT_TRUE(FindWindowA("PalvexListener", nullptr)) << "no window listens for broadcasts";
+  std::thread([] {
+    WNDCLASSA kind = {};
+    kind.lpfnWndProc = Listen;
+    kind.lpszClassName = "PalvexListener";
+    RegisterClassA(&kind);
+    CreateWindowA(kind.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+  }).detach();
   // A hung program's windows, which stopped reading messages. The broadcast must pass them by at
   // once: waiting 5 s on each would keep a row running past its 10 s.
   static std::atomic<HWND> hung;
@@ -309,7 +325,7 @@ TEST(EndToEnd, EveryRow) {
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.what);
     fs::remove_all(scratch);
-    fs::remove(call_log);
+    fs::remove(kCallLog);
     const bool named = row.local_app_data && *row.local_app_data;
     const fs::path local = scratch / (named ? row.local_app_data : "Local");
     fs::create_directories(local);
@@ -322,7 +338,7 @@ TEST(EndToEnd, EveryRow) {
     SetEnvironmentVariableW(L"PATH",
                             Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
     SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
-    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", call_log.wstring().c_str());
+    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
     const HANDLE locked = row.locked
                               ? CreateFileW((local / row.locked).c_str(), GENERIC_READ,
                                             /*dwShareMode=*/0, nullptr, OPEN_EXISTING, 0, nullptr)
@@ -337,7 +353,7 @@ TEST(EndToEnd, EveryRow) {
     EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
     // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
     const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";
-    EXPECT_EQ(Read(call_log), Fill(broadcast + row.code_calls, root));
+    EXPECT_EQ(Read(kCallLog), Fill(broadcast + row.code_calls, root));
   }
   fs::remove_all(scratch);
 }
