@@ -26,11 +26,10 @@ printf '%s\n' '[tsa]' 'default_tsa = t' '[t]' "serial = $work/tsa-serial" 'diges
 python3 -c 'import http.server as h, subprocess, sys
 class T(h.BaseHTTPRequestHandler):
   def do_POST(self):
-    q = self.rfile.read(int(self.headers["Content-Length"]))
-    r = subprocess.run(["openssl", "ts", "-reply", "-config", sys.argv[1], "-queryfile",
-                        "/dev/stdin"], input=q, capture_output=True).stdout
+    query = self.rfile.read(int(self.headers["Content-Length"]))
     self.send_response(200); self.send_header("Content-Type", "application/timestamp-reply")
-    self.end_headers(); self.wfile.write(r)
+    self.end_headers(); self.wfile.write(subprocess.run(["openssl", "ts", "-reply", "-config",
+      sys.argv[1], "-queryfile", "/dev/stdin"], input=query, capture_output=True).stdout)
 s = h.HTTPServer(("127.0.0.1", 0), T); print(s.server_port, flush=True); s.serve_forever()
 ' "$work/tsa.cnf" >"$work/tsa.port" 2>"$work/tsa.log" &
 tsa=$! && trap 'kill "$tsa" 2>/dev/null || true' EXIT
