@@ -43,8 +43,8 @@ const COLOURS = [
 ];
 const J = '<Control+Shift+\\>'; // jump to the matching bracket
 // [what, before, keys, after, autoIndent]: | is the cursor, «…» the selection, «N:…» what a
-// snippet's Nth tab stop selects; <Key> is a key press. 'full' applies the indentation rules and
-// the Enter rules, 'advanced' only the latter.
+// snippet's Nth tab stop selects; <Key> is a key, which runs the command monaco binds to it. 'full'
+// applies the indentation rules and the Enter rules, 'advanced' only the latter.
 const ROWS = [
   ['Ctrl+/ comments a line out with "# "', '  let a|', '<Control+/>', '  # let a|'],
   ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
@@ -80,10 +80,13 @@ const html = ['vscode-oniguruma/release/main', 'vscode-textmate/release/main',
 await page.route('http://test/**', (route, request) => {
   const path = new URL(request.url()).pathname.slice(1);
   route.fulfill(path ? { path: fileURLToPath(new URL(`node_modules/${path}`, import.meta.url)) }
-    : { contentType: 'text/html', body: `<div id="e" style="height:500px"></div>${html}` });
+    : { contentType: 'text/html', body: html });
 });
 await page.goto('http://test/');
-await page.evaluate(async ([id, c, grammar, scope]) => {
+const snippetRows = SNIPPETS.map(([prefix, after]) =>
+  [prefix, after, Object.values(snippets).find((snippet) => snippet.prefix === prefix)?.body]);
+// Every check as [what, input, expected, actual].
+const checks = await page.evaluate(async ([colours, rows, snippetRows, id, c, grammar, scope]) => {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
@@ -112,69 +115,57 @@ await page.evaluate(async ([id, c, grammar, scope]) => {
     const tokens = r.tokens.map((t) => ({ ...t, scopes: t.scopes.join(' ') }));
     return { endState: r.ruleStack, tokens };
   } });
+  const checks = colours.map(([line, want]) => ['the grammar colours the line', line, want,
+    tm.tokenizeLine(line, vscodetextmate.INITIAL).tokens.map((t) => {
+      const text = line.slice(t.startIndex, t.endIndex);
+      return t.scopes.length > 1 ? `{${text}|${t.scopes.at(-1).replace(/\.palvex$/, '')}}` : text;
+    }).join('')]);
   const model = monaco.editor.createModel('', id);
   // A person types slower than the editor tokenizes in the background.
   model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
-  let editor;
-  // A new editor for each row: updateOptions leaves typing on the old autoIndent.
-  window.put = (marked, autoIndent, snippet) => {
-    editor?.dispose();
-    editor = monaco.editor.create(document.getElementById('e'), { model, autoIndent, tabSize: 2,
-      quickSuggestions: false });
+  // The commands that the rows' keys run, as monaco binds them.
+  const keys = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
+    Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'], 'Control+/':
+    ['editor.action.commentLine'], 'Control+Shift+\\': ['editor.action.jumpToBracket'] };
+  // The text after `typed`, with the cursor as |, the selection as «…» and a snippet's stops.
+  const run = (marked, typed, autoIndent = 'full', snippet = null) => {
+    // A new editor each time: updateOptions leaves typing on the old autoIndent.
+    const editor = monaco.editor.create(document.body, { model, autoIndent, tabSize: 2 });
     model.setValue(marked.replace(/[|«»]/g, ''));
     const ends = [marked.search(/[|«]/), marked.search(/[|»]/) - marked.includes('»')];
     editor.setSelection(Range.fromPositions(...ends.map((o) => model.getPositionAt(o))));
-    editor.focus();
+    const controller = editor.getContribution('snippetController2');
     // A snippet's body lines, joined as VS Code joins them.
-    if (snippet) editor.getContribution('snippetController2').insert([].concat(snippet).join('\n'));
+    if (snippet) controller.insert([].concat(snippet).join('\n'));
+    typed.split(/<([^<>]+)>/).forEach((part, i) => (i % 2 ? [part] : [...part]).forEach((key) =>
+      editor.trigger('keyboard', ...(keys[key] ?? ['type', { text: key }]))));
+    const marks = [];
+    for (; controller.isInSnippet() && marks.length < 5; editor.trigger('keyboard', ...keys.Tab)) {
+      marks.push([editor.getSelection(), `«${marks.length + 1}:`]);
+    }
+    marks.push([editor.getSelection(), editor.getSelection().isEmpty() ? '|' : '«']);
+    const text = model.getValue();
+    editor.dispose();
+    // From the last mark on, so that the offsets before it stay right.
+    return marks.map(([r, open]) => [model.getOffsetAt(r.getStartPosition()),
+      model.getOffsetAt(r.getEndPosition()), open]).sort((x, y) => y[0] - x[0]).reduce(
+      (v, [s, e, open]) => v.slice(0, s) + open + (open === '|' ? '' : `${v.slice(s, e)}»`) +
+        v.slice(e), text);
   };
-  window.colour = (line) => tm.tokenizeLine(line, vscodetextmate.INITIAL).tokens.map((t) => {
-    const text = line.slice(t.startIndex, t.endIndex);
-    return t.scopes.length > 1 ? `{${text}|${t.scopes.at(-1).replace(/\.palvex$/, '')}}` : text;
-  }).join('');
-  window.state = () => [model.getValue(),
-    editor.getContribution('snippetController2').isInSnippet(), ...['getStartPosition',
-    'getEndPosition'].map((end) => model.getOffsetAt(editor.getSelection()[end]()))];
-}, [lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
+  for (const [what, before, typed, after, autoIndent] of rows) {
+    checks.push([what, { before, typed, autoIndent }, after, run(before, typed, autoIndent)]);
+  }
+  for (const [prefix, after, body] of snippetRows) {
+    checks.push([`the ${prefix} snippet`, prefix, after, run('|', '', 'full', body)]);
+  }
+  return checks;
+}, [COLOURS, ROWS, snippetRows, lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
+await browser.close();
 
-const type = async (keys) => {
-  const parts = keys.split(/<([^<>]+)>/);
-  for (const [i, k] of parts.entries()) await page.keyboard[i % 2 ? 'press' : 'type'](k);
-};
-const state = () => page.evaluate(() => window.state());
-let failed = 0;
-const check = (what, input, want, got) => {
-  if (JSON.stringify(got) === JSON.stringify(want)) return;
-  failed += 1;
+const failed = checks.filter(([, , want, got]) => JSON.stringify(got) !== JSON.stringify(want));
+for (const [what, input, want, got] of failed) {
   console.log(`FAIL ${what}\n  input:    ${JSON.stringify(input)}\n` +
     `  expected: ${JSON.stringify(want)}\n  actual:   ${JSON.stringify(got)}`);
-};
-for (const [line, want] of COLOURS) {
-  check('the grammar colours the line', line, want,
-    await page.evaluate((l) => window.colour(l), line));
 }
-// The text with the cursor as | and the selection as «…», and the snippet's stops before it.
-const marked = async (stops) => {
-  const [text, , from, to] = await state();
-  // From the last mark on, so that the offsets before it stay right.
-  return [...stops, [from, to, from === to ? '|' : '«']].sort((x, y) => y[0] - x[0])
-    .reduce((v, [s, e, open]) => v.slice(0, s) + open + (open === '|' ? '' : `${v.slice(s, e)}»`) +
-      v.slice(e), text);
-};
-for (const [what, before, keys, after, autoIndent = 'full'] of ROWS) {
-  await page.evaluate(([b, m]) => window.put(b, m), [before, autoIndent]);
-  await type(keys);
-  check(what, { before, keys, autoIndent }, after, await marked([]));
-}
-for (const [prefix, after] of SNIPPETS) {
-  const { body } = Object.values(snippets).find((snippet) => snippet.prefix === prefix) ?? {};
-  await page.evaluate((lines) => window.put('|', 'full', lines), body);
-  const stops = [];
-  for (let at; (at = await state())[1] && stops.length < 5; await type('<Tab>')) {
-    stops.push([at[2], at[3], `«${stops.length + 1}:`]);
-  }
-  check(`the ${prefix} snippet`, prefix, after, await marked(stops));
-}
-await browser.close();
-console.log(`${COLOURS.length + ROWS.length + SNIPPETS.length - failed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+console.log(`${checks.length - failed.length} passed, ${failed.length} failed`);
+process.exit(failed.length ? 1 : 0);
