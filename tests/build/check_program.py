@@ -28,8 +28,7 @@ assert vsix.namelist() == [
     "extension/syntaxes/palvex.tmLanguage.json", "extension/snippets/palvex.json"
 ], vsix.namelist()
 assert all(entry.compress_type == zipfile.ZIP_DEFLATED for entry in vsix.infolist()), "stored"
-# The editor test unpacks the package and reads its JSON entries; the XML ones are read here.
-minidom.parseString(vsix.read("[Content_Types].xml"))
+minidom.parseString(vsix.read("[Content_Types].xml"))  # the editor test reads the JSON entries
 # The uninstall command must name the extension that the package declares.
 manifest = json.loads(vsix.read("extension/package.json"))
 identity = minidom.parseString(vsix.read("extension.vsixmanifest")).getElementsByTagName("Identity")

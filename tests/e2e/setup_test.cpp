@@ -25,10 +25,9 @@ enum Input { kLeftOpen, kClosed };
 
 // One thing a user does, and all that the user must get from it. In its texts <root> stands for
 // the install root, <bin> for the bin folder, <BIN> for it in capitals and <Dbin> for it on drive
-// D: (the rows' folders hold an a and a z, both ends of A-Z). Files are
-// "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
-// or the start of a longer file). A Path value is written as its type, a colon and its text:
-// "REG_SZ:C:\A"; "" is no value at all. A row whose Path changes must also broadcast it.
+// D: (the folders hold an a and a z, both ends of A-Z). Files are "|"-separated, each path=content
+// below LOCALAPPDATA ("vsix" for the package, "tool" for the tool or the start of a longer file). A
+// Path value is its type, a colon and its text: "REG_SZ:C:\A"; "" is no value at all.
 struct Row {
   const char* what;
   std::string args;  // separated by blanks
@@ -250,10 +249,9 @@ const Row kRows[] = {
      L"REG_SZ:C:\\A; <BIN> ", 0,
      kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone + kPause, 0,
      kInstalled, L"=", kInstallCall, nullptr, "L & (^) ,= !"},
-    {"uninstall takes every copy off the Path, drops empty and blank entries, keeps the others "
-     "byte "
-     "for byte, even those that differ from the bin folder only by a tab, a backslash, quotes or "
-     "one letter, and deletes the install root with the user's own files in it",
+    {"uninstall takes every copy off the Path, drops empty and blank entries, keeps the others as "
+     "they are, even one a tab, a backslash, quotes or a letter away, and deletes the install root "
+     "with the user's own files in it",
      "--uninstall", "\r\n", kLeftOpen, kInstalled + "|Programs\\Palvex\\my\\notes=x",
      L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin, kNoEditor,
      kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause, 0, "",
@@ -306,7 +304,7 @@ TEST(EndToEnd, EveryRow) {
   std::thread([] {
     WNDCLASSA kind = {};
     kind.lpfnWndProc = Listen;
-    kind.lpszClassName = "PalvexListener";
+    kind.lpszClassName = "Listener";
     RegisterClassA(&kind);
     CreateWindowA(kind.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
@@ -314,9 +312,8 @@ TEST(EndToEnd, EveryRow) {
   // Windows of a hung program, as this thread never reads its messages. The broadcast must pass
   // them by at once: waiting 5 s on each would keep a row running past its 10 s.
   HWND hung = nullptr;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < 3; ++i)
     hung = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  }
   for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
   ASSERT_TRUE(IsHungAppWindow(hung)) << "Wine never took the windows for hung";
   for (const Row& row : kRows) {

@@ -6,7 +6,6 @@ import { chromium } from 'playwright-core';
 
 const read = (file) => JSON.parse(readFileSync(`${process.argv[2]}/${file}`, 'utf8'));
 const { languages: [lang], grammars: [gr], snippets: [sn] } = read('package.json').contributes;
-const snippets = read(sn.path);
 // Lines as the grammar colours them: each token with scopes as {text|innermost scope}, ".palvex"
 // left out.
 const COLOURS = [
@@ -41,14 +40,14 @@ const COLOURS = [
     '{len|support.function.builtin} (s), {is_function|support.function.builtin}(f), ' +
     '{print_x|entity.name.function.call}({1|constant.numeric}), len)'],
 ];
-const J = '<Control+Shift+\\>'; // jump to the matching bracket
 // [what, before, keys, after, autoIndent]: | is the cursor, «…» the selection, «N:…» what a
 // snippet's Nth tab stop selects; <Key> is a key, which runs the command monaco binds to it. 'full'
 // applies the indentation rules and the Enter rules, 'advanced' only the latter.
 const ROWS = [
   ['Ctrl+/ comments a line out with "# "', '  let a|', '<Control+/>', '  # let a|'],
   ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
-    `${J}1<Home><ArrowDown>${J}2<Home><ArrowDown>${J}3`, '(a1)\n[b2]\n{c3|}'],
+    '<Control+Shift+\\>1<Home><ArrowDown><Control+Shift+\\>2<Home><ArrowDown><Control+Shift+\\>3',
+    '(a1)\n[b2]\n{c3|}'],
   ['( [ { " and \' close themselves', '|', 'f([{"<End> \'', 'f([{""}]) \'|\''],
   ['\' in a "..." string or a comment stays single', 'a = "b | c" # d', "'<End> '",
     'a = "b \' c" # d \'|'],
@@ -83,10 +82,8 @@ await page.route('http://test/**', (route, request) => {
     : { contentType: 'text/html', body: html });
 });
 await page.goto('http://test/');
-const snippetRows = SNIPPETS.map(([prefix, after]) =>
-  [prefix, after, Object.values(snippets).find((snippet) => snippet.prefix === prefix)?.body]);
 // Every check as [what, input, expected, actual].
-const checks = await page.evaluate(async ([colours, rows, snippetRows, id, c, grammar, scope]) => {
+const checks = await page.evaluate(async ([colours, rows, snips, all, id, c, grammar, scope]) => {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
@@ -155,11 +152,13 @@ const checks = await page.evaluate(async ([colours, rows, snippetRows, id, c, gr
   for (const [what, before, typed, after, autoIndent] of rows) {
     checks.push([what, { before, typed, autoIndent }, after, run(before, typed, autoIndent)]);
   }
-  for (const [prefix, after, body] of snippetRows) {
+  for (const [prefix, after] of snips) {
+    const { body } = Object.values(all).find((snippet) => snippet.prefix === prefix) ?? {};
     checks.push([`the ${prefix} snippet`, prefix, after, run('|', '', 'full', body)]);
   }
   return checks;
-}, [COLOURS, ROWS, snippetRows, lang.id, read(lang.configuration), read(gr.path), gr.scopeName]);
+}, [COLOURS, ROWS, SNIPPETS, read(sn.path), lang.id, read(lang.configuration), read(gr.path),
+  gr.scopeName]);
 await browser.close();
 
 const failed = checks.filter(([, , want, got]) => JSON.stringify(got) !== JSON.stringify(want));

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# What a user of the built extension package (run.sh [VSIX], by default the one the Windows preset
-# builds) sees and gets in VS Code's editor core: highlighting, editing rules and snippets.
+# What a user of the built extension package (run.sh [VSIX], by default the Windows preset's) sees
+# and gets in VS Code's editor core: highlighting, editing rules and snippets.
 set -euo pipefail
 vsix=$(realpath -m "${1:-$(dirname "$0")/../../build/windows/payload/embedded/palvex-extension.vsix}")
 cd "$(dirname "$0")"
-[ -f "$vsix" ] || { echo "run.sh: no extension package at $vsix: build it first" >&2; exit 1; }
 command -v npm >/dev/null || ../../scripts/install-deps.sh nodejs npm
 [ -x /usr/bin/chromium ] || ../../scripts/install-deps.sh chromium
 # npm ci rewrites node_modules/.package-lock.json: when it is older, the lock file changed since.

@@ -16,11 +16,10 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test signer"
   -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
   -passout env:PALVEX_SIGN_PASSWORD
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" \
-  -addext extendedKeyUsage=critical,timeStamping -keyout "$work/tsa-key.pem" -out "$work/tsa.pem" \
-  2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" -addext \
+  extendedKeyUsage=critical,timeStamping -keyout "$work/tsa.key" -out "$work/tsa.pem" 2>/dev/null
 printf '%s\n' '[tsa]' 'default_tsa = t' '[t]' "serial = $work/tsa-serial" 'digests = sha256' \
-  "signer_cert = $work/tsa.pem" "signer_key = $work/tsa-key.pem" 'signer_digest = sha256' \
+  "signer_cert = $work/tsa.pem" "signer_key = $work/tsa.key" 'signer_digest = sha256' \
   'default_policy = 1.2.3.4' >"$work/tsa.cnf"
 # RFC 3161 over HTTP: a DER query POSTed in, `openssl ts -reply` DER out.
 python3 -c 'import http.server as h, subprocess, sys
@@ -48,8 +47,7 @@ release() {
 release "$work/a/palvex" "$(date +%s)" UTC C 022
 release "$work/second/nested/copy" $(($(date +%s) - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 \
   "$work/signer.pfx"
-a=$work/a/palvex/dist
-b=$work/second/nested/copy/dist
+a=$work/a/palvex/dist b=$work/second/nested/copy/dist
 osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$b/palvex-setup.exe" \
   >"$work/verify.log" 2>&1 || fail "the signature does not verify"
 grep -q '^Timestamp Server Signature verification: ok' "$work/verify.log" ||
