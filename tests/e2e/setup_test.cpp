@@ -235,8 +235,7 @@ const Row kRows[] = {
      "ends the pause",
      "-i -u", "x", kLeftOpen, "", L"", kNoEditor, kFreshInstall, 0, kInstalled, kBinOnly},
     {"end of input at the pause ends with the procedure's result; uninstall leaves a Path it "
-     "cannot "
-     "read exactly alone",
+     "cannot read exactly alone",
      "hello /uninstall --install", "", kClosed, "", L"REG_SZ:" + kUnreadable, kNoEditor,
      kRemoving + kRemoved + kPause, 0},
     {"install without LOCALAPPDATA stops with 1 and touches nothing", "--install", "\r\n",
