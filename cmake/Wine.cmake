@@ -18,7 +18,9 @@ set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 function(palvex_add_wine_tests target)
   gtest_add_tests(TARGET ${target} TEST_LIST cases)
   # A stale binary runs no test for a filter, and a test that ends the process early, both with
-  # exit code 0: only GoogleTest's closing line says that the one test ran and passed.
+  # exit code 0: only GoogleTest's closing lines say that tests ran and that none failed. With a
+  # pass expression the exit code no longer counts, hence the fail expression for a failed row.
   set_tests_properties(${cases} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wineprefix
-                                           PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\.")
+                       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9][0-9]* tests?\\."
+                       FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 endfunction()

@@ -1,4 +1,4 @@
-// The built palvex-setup.exe run as a user runs it: one row per thing a user does, with the state
+// The built palvex-setup.exe run as a user runs it: one test per thing a user does, with the state
 // before (files, the user Path value, VS Code present or not) and everything the user can see
 // after (the console transcript byte for byte, the exit code, the Path, files, broadcasts, calls).
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -21,29 +22,153 @@ namespace fs = std::filesystem;
 
 constexpr int kNoEditor = -1;  // Row::code: no VS Code launcher on PATH
 constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the end
-enum Input { kLeftOpen, kClosed };
 
-// One thing a user does, and all that the user must get from it. In its texts <root> stands for
-// the install root, <bin> for the bin folder, <BIN> for it in capitals and <Dbin> for it on drive
-// D: (the folders hold an a and a z, both ends of A-Z). Files are "|"-separated, each path=content
-// below LOCALAPPDATA ("vsix" for the package, "tool" for the tool or the start of a longer file). A
-// Path value is its type, a colon and its text: "REG_SZ:C:\A"; "" is no value at all.
+// One thing a user does, and all that the user must get from it; a row states only what differs
+// from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder,
+// <BIN> for it in capitals and <Dbin> for it on drive D: (the folders hold an a and a z, both ends
+// of A-Z). Files are "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package,
+// "tool" for the tool or the start of a longer file). A Path value is its type, a colon and its
+// text: "REG_SZ:C:\A"; "" is no value at all.
 struct Row {
-  const char* what;
-  std::string args;  // separated by blanks
-  std::string input;
-  Input input_after;
-  std::string files;
-  std::wstring path;
-  int code;         // the exit code of VS Code's launcher, or kNoEditor
-  std::string out;  // as the program writes it: each "\n" reaches the pipe as CR LF
-  int exit_code;
+  const char* what = "";
+  // What the user has and does.
+  std::string args = "";  // separated by blanks
+  std::string input = "\r\n";
+  bool input_ends = false;               // after `input`; else it stays open
+  const char* local_app_data = "Local";  // below the scratch folder; nullptr: unset
+  std::string files = "";
+  const char* locked = nullptr;  // a file held open without sharing during the run
+  std::wstring path = L"";
+  int code = kNoEditor;  // the exit code of VS Code's launcher
+  // What the user must get.
+  std::string out = "";  // as the program writes it: each "\n" reaches the pipe as CR LF
+  int exit_code = 0;
   std::string files_after = "=";   // "=": as before
   std::wstring path_after = L"=";  // "=": as before
-  std::string code_calls = {};
-  const char* locked = nullptr;          // a file held open without sharing during the run
-  const char* local_app_data = "Local";  // below the scratch folder; nullptr: unset
+  std::string code_calls = "";
 };
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.what; }
+
+const std::string kMenu =
+    "======================================\n"
+    "  Palvex " PALVEX_VERSION
+    " - Setup\n"
+    "  https://palvex.dev\n"
+    "======================================\n\n"
+    "  [1] Install Palvex\n"
+    "  [2] Uninstall Palvex\n"
+    "  [3] Exit\n\n"
+    "  Choose (1-3): ";
+const std::string kCancelled = "\nCancelled.\n";
+const std::string kStopped = "\nInstalling Palvex to <root>\n\n";
+const std::string kInstalling = kStopped + "  Installed palvex.exe\n";
+const std::string kAdded = "  Added Palvex to your PATH\n";
+const std::string kNoEditorHint =
+    "  VS Code not found; skipped the editor extension\n"
+    "        (install later with: code --install-extension \"<root>\\palvex-extension.vsix\")\n";
+const std::string kDone = "\nDone. Open a NEW terminal and run:  palvex --version\n";
+const std::string kRemoving = "\nRemoving Palvex from <root>\n\n";
+const std::string kPathRemoved = "  Removed Palvex from your PATH\n";
+const std::string kRemoved = "\nPalvex removed. Restart open terminals to refresh PATH.\n";
+const std::string kPause = "\nPress Enter to close...";
+const std::string kNotSet = "  ERROR: LOCALAPPDATA is not set.\n";
+const std::string kFreshInstall = kInstalling + kAdded + kNoEditorHint + kDone + kPause;
+const std::string kInstalled =
+    "Programs\\Palvex\\bin\\palvex.exe=tool|"
+    "Programs\\Palvex\\palvex-extension.vsix=vsix";
+const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
+const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<Dbin>";
+const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
+const std::string kInstallCall =
+    "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
+
+// Fields in the order of Row: what the user has and does, then from .out on what the user gets.
+// clang-format off
+const Row kRows[] = {
+    {.what = "no switch shows the menu, and 3 cancels at once without a pause",
+     .input = "3\r\n",
+     .out = kMenu + kCancelled},
+    {.what = "words that are no switch, though some begin like one or are one cut short, show the "
+             "menu, and a bare Enter cancels at once",
+     .args = "install --INSTALL -I /Uninstall /installdir --uninst",
+     .out = kMenu + kCancelled},
+    {.what = "answer 12 installs, keeping entries in any script; REG_SZ becomes REG_EXPAND_SZ",
+     .input = "12\r\n\r\n", .path = L"REG_SZ:" + kScripts,
+     .out = kMenu + kFreshInstall, .files_after = kInstalled,
+     .path_after = L"REG_EXPAND_SZ:" + kScripts + L";<bin>"},
+    {.what = "answer 2 uninstalls, and the pause waits for a fresh Enter; taking off the only "
+             "entry leaves an empty REG_EXPAND_SZ value",
+     .input = "2\r\n", .path = L"REG_SZ:<bin>",
+     .out = kMenu + kRemoving + kPathRemoved + kRemoved + kPause, .exit_code = kWaiting,
+     .path_after = L"REG_EXPAND_SZ:"},
+    {.what = "the first switch decides: -i installs without the menu into a missing Path, and any "
+             "one key ends the pause",
+     .args = "-i -u", .input = "x",
+     .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
+    {.what = "end of input at the pause ends with the procedure's result; uninstall leaves a Path "
+             "it cannot read exactly alone",
+     .args = "hello /uninstall --install", .input = "", .input_ends = true,
+     .path = L"REG_SZ:" + kUnreadable,
+     .out = kRemoving + kRemoved + kPause},
+    {.what = "install without LOCALAPPDATA stops with 1 and touches nothing",
+     .args = "--install", .local_app_data = nullptr,
+     .out = kNotSet + kPause, .exit_code = 1},
+    {.what = "uninstall with an empty LOCALAPPDATA stops with 1",
+     .args = "-u", .local_app_data = "",
+     .out = kNotSet + kPause, .exit_code = 1},
+    {.what = "install twice says PATH already set, replaces a longer old tool whole and hands VS "
+             "Code the package path as one argument, whatever cmd.exe would split at",
+     .args = "/install", .local_app_data = "L & (^) ,= !",
+     .files = "Programs\\Palvex\\bin\\palvex.exe=tool and an old tail",
+     .path = L"REG_SZ:C:\\A; <BIN> ", .code = 0,
+     .out = kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone +
+            kPause,
+     .files_after = kInstalled, .code_calls = kInstallCall},
+    {.what = "uninstall takes every copy off the Path, drops empty and blank entries, keeps the "
+             "others as they are, even one a tab, a backslash, quotes or a letter away, and "
+             "deletes the install root with the user's own files in it",
+     .args = "--uninstall", .files = kInstalled + "|Programs\\Palvex\\my\\notes=x",
+     .path = L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin,
+     .out = kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause,
+     .files_after = "", .path_after = L"REG_EXPAND_SZ:C:\\A;  C:\\B ;" + kNearBin},
+    {.what = "install leaves a Path it cannot read exactly alone and says what to do",
+     .args = "-i", .path = L"REG_EXPAND_SZ:" + kUnreadable,
+     .out = kInstalling + "  WARNING: could not read your PATH, so it was left unchanged\n"
+            "        (add <bin> to your PATH yourself)\n" + kNoEditorHint + kDone + kPause,
+     .files_after = kInstalled},
+    {.what = "a tool that is in use stops the install with 1 and leaves the folders",
+     .args = "-i", .files = kInstalled, .locked = "Programs\\Palvex\\bin\\palvex.exe",
+     .out = kStopped + "  ERROR: could not write palvex.exe\n" + kPause, .exit_code = 1},
+    {.what = "a bin folder that cannot be created stops the install with 1",
+     .args = "-i", .files = "Programs=x",
+     .out = kStopped + "  ERROR: could not create <bin>\n" + kPause, .exit_code = 1},
+    {.what = "a failed extension install is a note and the install still ends with 0; a Path value "
+             "of any type, here bytes without a terminating zero, is text up to its first zero "
+             "byte",
+     .args = "-i", .path = L"REG_BINARY:C:\\A;", .code = 1,
+     .out = kInstalling + kAdded + "  Note: VS Code extension install did not complete\n" + kDone +
+            kPause,
+     .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:C:\\A;<bin>",
+     .code_calls = kInstallCall},
+    {.what = "a package that cannot be written skips the editor without a word",
+     .args = "-i", .files = "Programs\\Palvex\\palvex-extension.vsix\\x=folder", .code = 0,
+     .out = kInstalling + kAdded + kDone + kPause,
+     .files_after = "Programs\\Palvex\\bin\\palvex.exe=tool|"
+                    "Programs\\Palvex\\palvex-extension.vsix\\x=folder",
+     .path_after = L"REG_EXPAND_SZ:<bin>"},
+    {.what = "uninstall leaves a Path that does not list the bin folder as it was, and removes the "
+             "extension whatever VS Code answers",
+     .args = "-u", .path = L"REG_SZ:C:\\A;;C:\\B;", .code = 1,
+     .out = kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, .files_after = "",
+     .code_calls = "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
+};
+// clang-format on
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
 
@@ -112,9 +237,11 @@ std::string ListFiles(const fs::path& root) {
 // The user Path value in the rows' form, its stored terminating zero included.
 std::wstring ReadPath() {
   HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return L"(no Environment key)";
+  }
   wchar_t data[4096];
   DWORD type, size = sizeof(data);
-  RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE, &key);
   const LONG status =
       RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
   RegCloseKey(key);
@@ -134,156 +261,59 @@ void WritePath(const std::wstring& value) {
   const std::wstring type = value.substr(0, colon), text = value.substr(colon + 1) + L'\0';
   const std::string bytes(text.begin(), text.end() - 1);
   const bool binary = type == L"REG_BINARY";
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path",
-                  binary ? REG_BINARY : (type == L"REG_SZ" ? REG_SZ : REG_EXPAND_SZ),
-                  binary ? static_cast<const void*>(bytes.data()) : text.data(),
-                  static_cast<DWORD>(binary ? bytes.size() : text.size() * sizeof(wchar_t)));
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path",
+                      binary ? REG_BINARY : (type == L"REG_SZ" ? REG_SZ : REG_EXPAND_SZ),
+                      binary ? static_cast<const void*>(bytes.data()) : text.data(),
+                      static_cast<DWORD>(binary ? bytes.size() : text.size() * sizeof(text[0]))),
+      ERROR_SUCCESS)
+      << "cannot store the Path value";
 }
 
-// Runs the setup with pipes for its standard handles and returns its exit code and output. One
-// that still runs 10 s after its input, with that input left open, waits for a key: it is stopped
-// and reported as kWaiting.
-std::pair<int, std::string> RunSetup(const Row& row) {
+// Runs the setup with pipes for its standard handles and gives its exit code and output. One that
+// still runs 10 s after its input, with that input left open, waits for a key: it is stopped and
+// reported as kWaiting.
+void RunSetup(const Row& row, int* exit_code, std::string* output) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE child_in, in, out, child_out;
-  CreatePipe(&child_in, &in, &inherit, 0);
-  CreatePipe(&out, &child_out, &inherit, 1 << 16);
-  SetHandleInformation(in, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+  HANDLE ends[4];
+  ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], &inherit, 0)) << "input pipe: " << GetLastError();
+  UniqueHandle child_in(ends[0]), in(ends[1]);
+  ASSERT_TRUE(CreatePipe(&ends[2], &ends[3], &inherit, 1 << 16))
+      << "output pipe: " << GetLastError();
+  UniqueHandle out(ends[2]), child_out(ends[3]);
+  SetHandleInformation(in.get(), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out.get(), HANDLE_FLAG_INHERIT, 0);
+
   std::wstring command = L"palvex-setup.exe " + Wide(row.args);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = child_in;
-  startup.hStdOutput = startup.hStdError = child_out;
-  PROCESS_INFORMATION process = {};
-  EXPECT_TRUE(CreateProcessW(Wide(WindowsPath(PALVEX_SETUP_EXE)).c_str(), command.data(), nullptr,
+  startup.hStdInput = child_in.get();
+  startup.hStdOutput = startup.hStdError = child_out.get();
+  PROCESS_INFORMATION started;
+  ASSERT_TRUE(CreateProcessW(Wide(WindowsPath(PALVEX_SETUP_EXE)).c_str(), command.data(), nullptr,
                              nullptr, /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup,
-                             &process))
-      << GetLastError();
-  for (HANDLE handle : {child_in, child_out}) CloseHandle(handle);
+                             &started))
+      << "cannot start the setup: " << GetLastError();
+  const UniqueHandle process(started.hProcess), thread(started.hThread);
+  child_in.reset();
+  child_out.reset();
+
   DWORD count;
-  WriteFile(in, row.input.data(), static_cast<DWORD>(row.input.size()), &count, nullptr);
-  if (row.input_after == kClosed) CloseHandle(in);
-  DWORD exit_code = kWaiting;
-  if (WaitForSingleObject(process.hProcess, row.input_after == kClosed ? 60000 : 10000) ==
-      WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, kWaiting);
-    WaitForSingleObject(process.hProcess, INFINITE);
+  WriteFile(in.get(), row.input.data(), static_cast<DWORD>(row.input.size()), &count, nullptr);
+  if (row.input_ends) in.reset();
+  if (WaitForSingleObject(process.get(), row.input_ends ? 60000 : 10000) == WAIT_TIMEOUT) {
+    TerminateProcess(process.get(), kWaiting);
+    WaitForSingleObject(process.get(), INFINITE);
   }
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  std::string output;
+  DWORD code;
+  GetExitCodeProcess(process.get(), &code);
+  *exit_code = static_cast<int>(code);
   char buffer[4096];
-  while (ReadFile(out, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-    output.append(buffer, count);
+  while (ReadFile(out.get(), buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+    output->append(buffer, count);
   }
-  if (row.input_after == kLeftOpen) CloseHandle(in);
-  for (HANDLE handle : {out, process.hProcess, process.hThread}) CloseHandle(handle);
-  return {static_cast<int>(exit_code), output};
 }
-
-const std::string kMenu =
-    "======================================\n"
-    "  Palvex " PALVEX_VERSION
-    " - Setup\n"
-    "  https://palvex.dev\n"
-    "======================================\n\n"
-    "  [1] Install Palvex\n"
-    "  [2] Uninstall Palvex\n"
-    "  [3] Exit\n\n"
-    "  Choose (1-3): ";
-const std::string kCancelled = "\nCancelled.\n";
-const std::string kInstalling = "\nInstalling Palvex to <root>\n\n  Installed palvex.exe\n";
-const std::string kStopped = "\nInstalling Palvex to <root>\n\n";
-const std::string kAdded = "  Added Palvex to your PATH\n";
-const std::string kNoEditorHint =
-    "  VS Code not found; skipped the editor extension\n"
-    "        (install later with: code --install-extension \"<root>\\palvex-extension.vsix\")\n";
-const std::string kDone = "\nDone. Open a NEW terminal and run:  palvex --version\n";
-const std::string kRemoving = "\nRemoving Palvex from <root>\n\n";
-const std::string kPathRemoved = "  Removed Palvex from your PATH\n";
-const std::string kRemoved = "\nPalvex removed. Restart open terminals to refresh PATH.\n";
-const std::string kPause = "\nPress Enter to close...";
-const std::string kNotSet = "  ERROR: LOCALAPPDATA is not set.\n";
-const std::string kToolError = "  ERROR: could not write palvex.exe\n";
-const std::string kFreshInstall = kInstalling + kAdded + kNoEditorHint + kDone + kPause;
-const std::string kInstalled =
-    "Programs\\Palvex\\bin\\palvex.exe=tool|"
-    "Programs\\Palvex\\palvex-extension.vsix=vsix";
-const std::wstring kBinOnly = L"REG_EXPAND_SZ:<bin>";
-const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
-const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<Dbin>";
-const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
-const std::string kInstallCall =
-    "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
-
-const Row kRows[] = {
-    {"no switch shows the menu, and 3 cancels at once without a pause", "", "3\r\n", kLeftOpen, "",
-     L"", kNoEditor, kMenu + kCancelled, 0},
-    {"words that are no switch, though some begin like one or are one cut short, show the menu, "
-     "and a bare Enter cancels at once",
-     "install --INSTALL -I /Uninstall /installdir --uninst", "\r\n", kLeftOpen, "", L"", kNoEditor,
-     kMenu + kCancelled, 0},
-    {"answer 12 installs, keeping entries in any script; REG_SZ becomes REG_EXPAND_SZ", "",
-     "12\r\n\r\n", kLeftOpen, "", L"REG_SZ:" + kScripts, kNoEditor, kMenu + kFreshInstall, 0,
-     kInstalled, L"REG_EXPAND_SZ:" + kScripts + L";<bin>"},
-    {"answer 2 uninstalls, and the pause waits for a fresh Enter; taking off the only entry leaves "
-     "an empty REG_EXPAND_SZ value",
-     "", "2\r\n", kLeftOpen, "", L"REG_SZ:<bin>", kNoEditor,
-     kMenu + kRemoving + kPathRemoved + kRemoved + kPause, kWaiting, "", L"REG_EXPAND_SZ:"},
-    {"the first switch decides: -i installs without the menu into a missing Path, and any one key "
-     "ends the pause",
-     "-i -u", "x", kLeftOpen, "", L"", kNoEditor, kFreshInstall, 0, kInstalled, kBinOnly},
-    {"end of input at the pause ends with the procedure's result; uninstall leaves a Path it "
-     "cannot read exactly alone",
-     "hello /uninstall --install", "", kClosed, "", L"REG_SZ:" + kUnreadable, kNoEditor,
-     kRemoving + kRemoved + kPause, 0},
-    {"install without LOCALAPPDATA stops with 1 and touches nothing", "--install", "\r\n",
-     kLeftOpen, "", L"", kNoEditor, kNotSet + kPause, 1, "=", L"=", "", nullptr, nullptr},
-    {"uninstall with an empty LOCALAPPDATA stops with 1", "-u", "\r\n", kLeftOpen, "", L"",
-     kNoEditor, kNotSet + kPause, 1, "=", L"=", "", nullptr, ""},
-    {"install twice says PATH already set, replaces a longer old tool whole and hands VS Code the "
-     "package path as one argument, whatever cmd.exe would split at",
-     "/install", "\r\n", kLeftOpen, "Programs\\Palvex\\bin\\palvex.exe=tool and an old tail",
-     L"REG_SZ:C:\\A; <BIN> ", 0,
-     kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone + kPause, 0,
-     kInstalled, L"=", kInstallCall, nullptr, "L & (^) ,= !"},
-    {"uninstall takes every copy off the Path, drops empty and blank entries, keeps the others as "
-     "they are, even one a tab, a backslash, quotes or a letter away, and deletes the install root "
-     "with the user's own files in it",
-     "--uninstall", "\r\n", kLeftOpen, kInstalled + "|Programs\\Palvex\\my\\notes=x",
-     L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin, kNoEditor,
-     kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause, 0, "",
-     L"REG_EXPAND_SZ:C:\\A;  C:\\B ;" + kNearBin},
-    {"install leaves a Path it cannot read exactly alone and says what to do", "-i", "\r\n",
-     kLeftOpen, "", L"REG_EXPAND_SZ:" + kUnreadable, kNoEditor,
-     kInstalling +
-         "  WARNING: could not read your PATH, so it was left unchanged\n"
-         "        (add <bin> to your PATH yourself)\n" +
-         kNoEditorHint + kDone + kPause,
-     0, kInstalled},
-    {"a tool that is in use stops the install with 1 and leaves the folders", "-i", "\r\n",
-     kLeftOpen, kInstalled, L"", kNoEditor, kStopped + kToolError + kPause, 1, "=", L"=", "",
-     "Programs\\Palvex\\bin\\palvex.exe"},
-    {"a bin folder that cannot be created stops the install with 1", "-i", "\r\n", kLeftOpen,
-     "Programs=x", L"", kNoEditor, kStopped + "  ERROR: could not create <bin>\n" + kPause, 1},
-    {"a failed extension install is a note and the install still ends with 0; a Path value of any "
-     "type, here bytes without a terminating zero, is text up to its first zero byte",
-     "-i", "\r\n", kLeftOpen, "", L"REG_BINARY:C:\\A;", 1,
-     kInstalling + kAdded + "  Note: VS Code extension install did not complete\n" + kDone + kPause,
-     0, kInstalled, L"REG_EXPAND_SZ:C:\\A;<bin>", kInstallCall},
-    {"a package that cannot be written skips the editor without a word", "-i", "\r\n", kLeftOpen,
-     "Programs\\Palvex\\palvex-extension.vsix\\x=folder", L"", 0,
-     kInstalling + kAdded + kDone + kPause, 0,
-     "Programs\\Palvex\\bin\\palvex.exe=tool|"
-     "Programs\\Palvex\\palvex-extension.vsix\\x=folder",
-     kBinOnly},
-    {"uninstall leaves a Path that does not list the bin folder as it was, and removes the "
-     "extension whatever VS Code answers",
-     "-u", "\r\n", kLeftOpen, "", L"REG_SZ:C:\\A;;C:\\B;", 1,
-     kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, 0, "", L"=",
-     "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
-};
 
 // VS Code's stand-in logs its calls here, and a window that listens as Explorer does its
 // broadcasts.
@@ -297,58 +327,78 @@ LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
-TEST(EndToEnd, EveryRow) {
-  const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
-  const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
-  std::thread([] {
-    WNDCLASSA kind = {};
-    kind.lpfnWndProc = Listen;
-    kind.lpszClassName = "Listener";
-    RegisterClassA(&kind);
-    CreateWindowA(kind.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
-  }).detach();
-  // Windows of a hung program, as this thread never reads its messages. The broadcast must pass
-  // them by at once: waiting 5 s on each would keep a row running past its 10 s.
-  HWND hung = nullptr;
-  for (int i = 0; i < 3; ++i)
-    hung = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
-  ASSERT_TRUE(IsHungAppWindow(hung)) << "Wine never took the windows for hung";
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(row.what);
-    fs::remove_all(scratch);
-    fs::remove(kCallLog);
-    const bool named = row.local_app_data && *row.local_app_data;
-    const fs::path local = scratch / (named ? row.local_app_data : "Local");
-    fs::create_directories(local);
-    MakeFiles(local, row.files);
-    const std::string root = (named ? local.string() : "") + "\\Programs\\Palvex";
-    WritePath(Fill(row.path, root));
-    SetEnvironmentVariableW(L"LOCALAPPDATA",
-                            row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
-    const std::string code = row.code == kNoEditor ? "" : fixtures + "\\code;";
-    SetEnvironmentVariableW(L"PATH",
-                            Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
-    SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
-    SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
-    const HANDLE locked = row.locked
-                              ? CreateFileW((local / row.locked).c_str(), GENERIC_READ,
-                                            /*dwShareMode=*/0, nullptr, OPEN_EXISTING, 0, nullptr)
-                              : nullptr;
-    const auto [exit_code, out] = RunSetup(row);
-    if (locked) CloseHandle(locked);
-
-    EXPECT_EQ(out, Fill(row.out, root));
-    EXPECT_EQ(exit_code, row.exit_code);
-    const std::wstring path = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
-    EXPECT_EQ(ReadPath(), path.empty() ? path : path + L'\0');
-    EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
-    // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
-    const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";
-    EXPECT_EQ(Read(kCallLog), Fill(broadcast + row.code_calls, root));
+class EndToEnd : public ::testing::TestWithParam<Row> {
+ protected:
+  static void SetUpTestSuite() {
+    std::thread([] {
+      WNDCLASSA kind = {};
+      kind.lpfnWndProc = Listen;
+      kind.lpszClassName = "Listener";
+      RegisterClassA(&kind);
+      CreateWindowA(kind.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                    nullptr);
+      for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+    }).detach();
+    // Windows of a hung program, as the tests' thread never reads their messages. The broadcast
+    // must pass them by at once: waiting 5 s on each would keep a row running past its 10 s.
+    HWND hung = nullptr;
+    for (int i = 0; i < 3; ++i) {
+      hung = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    }
+    for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
+    ASSERT_TRUE(IsHungAppWindow(hung)) << "Wine never took the windows for hung";
   }
+};
+
+TEST_P(EndToEnd, Row) {
+  const Row& row = GetParam();
+  const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
   fs::remove_all(scratch);
+  fs::remove(kCallLog);
+  const bool named = row.local_app_data && *row.local_app_data;
+  const fs::path local = scratch / (named ? row.local_app_data : "Local");
+  fs::create_directories(local);
+  MakeFiles(local, row.files);
+  const std::string root = (named ? local.string() : "") + "\\Programs\\Palvex";
+  ASSERT_NO_FATAL_FAILURE(WritePath(Fill(row.path, root)));
+  SetEnvironmentVariableW(L"LOCALAPPDATA",
+                          row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
+  const std::string fixtures = WindowsPath(PALVEX_FIXTURE_DIR);
+  const std::string code = row.code == kNoEditor ? "" : fixtures + "\\code;";
+  SetEnvironmentVariableW(L"PATH",
+                          Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
+  SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
+  SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
+  UniqueHandle locked;
+  if (row.locked) {
+    locked.reset(CreateFileW((local / row.locked).c_str(), GENERIC_READ, /*dwShareMode=*/0, nullptr,
+                             OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(locked.get(), INVALID_HANDLE_VALUE) << "cannot lock " << row.locked;
+  }
+  int exit_code = kWaiting;
+  std::string out;
+  ASSERT_NO_FATAL_FAILURE(RunSetup(row, &exit_code, &out));
+  locked.reset();
+
+  EXPECT_EQ(out, Fill(row.out, root));
+  EXPECT_EQ(exit_code, row.exit_code);
+  const std::wstring path = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
+  EXPECT_EQ(ReadPath(), path.empty() ? path : path + L'\0');
+  EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
+  // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
+  const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";
+  EXPECT_EQ(Read(kCallLog), Fill(broadcast + row.code_calls, root));
 }
+
+// Each row is a test named by its sentence up to the first punctuation mark:
+// --gtest_filter='*install_twice*' runs that row alone.
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+  std::string name = info.param.what;
+  name = name.substr(0, name.find_first_of(",;:"));
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  return name;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kRows), RowName);
 
 }  // namespace

@@ -4,8 +4,11 @@ import { readFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 
-const read = (file) => JSON.parse(readFileSync(`${process.argv[2]}/${file}`, 'utf8'));
-const { languages: [lang], grammars: [gr], snippets: [sn] } = read('package.json').contributes;
+const extensionDir = process.argv[2];
+const readJson = (file) => JSON.parse(readFileSync(`${extensionDir}/${file}`, 'utf8'));
+const { languages: [language], grammars: [grammar], snippets: [snippetFile] } =
+  readJson('package.json').contributes;
+
 // Lines as the grammar colours them: each token with scopes as {text|innermost scope}, ".palvex"
 // left out.
 const COLOURS = [
@@ -40,9 +43,6 @@ const COLOURS = [
     '{len|support.function.builtin} (s), {is_function|support.function.builtin}(f), ' +
     '{print_x|entity.name.function.call}({1|constant.numeric}), len)'],
 ];
-// [what, before, keys, after, autoIndent]: | is the cursor, «…» the selection, «N:…» what a
-// snippet's Nth tab stop selects; <Key> is a key, which runs the command monaco binds to it. 'full'
-// applies the indentation rules and the Enter rules, 'advanced' only the latter.
 const ROWS = [
   ['Ctrl+/ comments a line out with "# "', '  let a|', '<Control+/>', '  # let a|'],
   ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
@@ -64,107 +64,176 @@ const ROWS = [
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
 ];
 // Each snippet, found by its prefix, expanded and walked through its tab stops with Tab.
-const SNIPPETS = [['function', 'function «1:name»(«2:params»)\n  |\nend'],
-  ['fn', 'function(«1:params»)\n  |\nend'], ['if', 'if «1:condition» then\n  |\nend'],
-  ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['let', 'let «1:name» = «value»'],
-  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
-  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'], ['print', 'print(«value»)'],
-  ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend']];
+const SNIPPETS = [
+  ['function', 'function «1:name»(«2:params»)\n  |\nend'],
+  ['fn', 'function(«1:params»)\n  |\nend'],
+  ['if', 'if «1:condition» then\n  |\nend'],
+  ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'],
+  ['let', 'let «1:name» = «value»'],
+  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'],
+  ['while', 'while «1:condition» do\n  |\nend'],
+  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'],
+  ['print', 'print(«value»)'],
+  ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
+];
+
+
+// Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
+// VS Code does, and defines the two things the checks call, colour(line) and edit(...).
+async function loadExtension({ languageId, configuration, grammarJson, scopeName }) {
+  require.config({ paths: { vs: 'monaco-editor/min/vs' } });
+  await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
+  await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
+  const onigLib = Promise.resolve({
+    createOnigScanner: (patterns) => new onig.OnigScanner(patterns),
+    createOnigString: (text) => new onig.OnigString(text),
+  });
+  const registry = new vscodetextmate.Registry({ onigLib, loadGrammar: async () => grammarJson });
+  const textmate = await registry.loadGrammar(scopeName);
+  const { languages, Range } = monaco;
+
+  // As VS Code reads the rules: patterns become RegExp and pairs objects, what is missing is left
+  // to the editor's defaults; an unknown indent, which VS Code skips with a warning, is an error.
+  const toRegExp = (pattern) => new RegExp(pattern.pattern ?? pattern, pattern.flags);
+  const toRegExps = (patterns) => patterns && Object.fromEntries(
+    Object.entries(patterns).map(([name, pattern]) => [name, toRegExp(pattern)]));
+  const toPairs = (pairs) =>
+    pairs?.map((pair) => (Array.isArray(pair) ? { open: pair[0], close: pair[1] } : pair));
+  const indentActions = { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent',
+    outdent: 'Outdent' };
+  const toEnterRule = ({ action, ...conditions }) => {
+    const indentAction = languages.IndentAction[indentActions[action.indent]];
+    if (indentAction === undefined) throw new Error(`onEnterRules indent: ${action.indent}`);
+    return { ...toRegExps(conditions), action: { ...action, indentAction } };
+  };
+  languages.register({ id: languageId });
+  languages.setLanguageConfiguration(languageId, {
+    ...configuration,
+    autoClosingPairs: toPairs(configuration.autoClosingPairs),
+    surroundingPairs: toPairs(configuration.surroundingPairs),
+    indentationRules: toRegExps(configuration.indentationRules),
+    onEnterRules: configuration.onEnterRules?.map(toEnterRule),
+  });
+  // monaco tells strings and comments by those words in a token's scope names.
+  languages.setTokensProvider(languageId, {
+    getInitialState: () => vscodetextmate.INITIAL,
+    tokenize: (line, state) => {
+      const { tokens, ruleStack } = textmate.tokenizeLine(line, state);
+      return { tokens: tokens.map((token) => ({ ...token, scopes: token.scopes.join(' ') })),
+        endState: ruleStack };
+    },
+  });
+
+  window.colour = (line) => textmate.tokenizeLine(line, vscodetextmate.INITIAL).tokens
+    .map(({ startIndex, endIndex, scopes }) => {
+      const text = line.slice(startIndex, endIndex);
+      const innermost = scopes.at(-1).replace(/\.palvex$/, '');
+      return scopes.length > 1 ? `{${text}|${innermost}}` : text;
+    }).join('');
+
+  const model = monaco.editor.createModel('', languageId);
+  // A person types slower than the editor tokenizes in the background.
+  model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
+  // The commands that the rows' keys run, as monaco binds them; any other key types itself.
+  const commands = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
+    Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
+    'Control+/': ['editor.action.commentLine'],
+    'Control+Shift+\\': ['editor.action.jumpToBracket'] };
+  const offsets = (selection) => ({ start: model.getOffsetAt(selection.getStartPosition()),
+    end: model.getOffsetAt(selection.getEndPosition()) });
+
+  // Inserts `snippet`, when given, and presses `keys` in an editor that holds `text` with the
+  // selection from offset `start` to `end`. Gives the text, what each tab stop selects as Tab
+  // walks through them, and the final selection.
+  window.edit = ({ text, start, end, keys, autoIndent, snippet }) => {
+    // A new editor each time: updateOptions leaves typing on the old autoIndent.
+    const editor = monaco.editor.create(document.body, { model, autoIndent, tabSize: 2 });
+    model.setValue(text);
+    editor.setSelection(Range.fromPositions(model.getPositionAt(start), model.getPositionAt(end)));
+    const snippets = editor.getContribution('snippetController2');
+    if (snippet) snippets.insert(snippet);
+    for (const key of keys) editor.trigger('keyboard', ...(commands[key] ?? ['type', { text: key }]));
+    const stops = [];
+    while (snippets.isInSnippet() && stops.length < 5) {
+      stops.push(offsets(editor.getSelection()));
+      editor.trigger('keyboard', ...commands.Tab);
+    }
+    const result = { text: model.getValue(), stops, selection: offsets(editor.getSelection()) };
+    editor.dispose();
+    return result;
+  };
+}
+
+// The keys of a row: each <Name> is one key, each other character a key that types it.
+const keysOf = (typed) => [...typed.matchAll(/<([^<>]+)>|./gs)].map(([char, name]) => name ?? char);
+
+// A marked text without its marks, and the selection that they stand for.
+function unmark(marked) {
+  const start = marked.search(/[|«]/);
+  // » stands one character further on than the selection's end: « comes before it.
+  const end = marked.includes('»') ? marked.indexOf('»') - 1 : start;
+  return { text: marked.replace(/[|«»]/g, ''), start, end };
+}
+
+// What edit() gave, with its marks put in: each tab stop's selection as «N:…», and the final
+// selection as | or «…».
+function mark({ text, stops, selection }) {
+  const marks = stops.map((stop, i) => ({ ...stop, open: `«${i + 1}:`, close: '»' }));
+  const empty = selection.start === selection.end;
+  marks.push({ ...selection, open: empty ? '|' : '«', close: empty ? '' : '»' });
+  // From the last mark back, so that the offsets of the marks before it stay right.
+  marks.sort((a, b) => b.start - a.start);
+  let marked = text;
+  for (const { start, end, open, close } of marks) {
+    marked = marked.slice(0, start) + open + marked.slice(start, end) + close + marked.slice(end);
+  }
+  return marked;
+}
 
 // Playwright's own switches already keep Chromium off the network.
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium' });
 const page = await browser.newPage();
-const html = ['vscode-oniguruma/release/main', 'vscode-textmate/release/main',
-  'monaco-editor/min/vs/loader'].map((src) => `<script src="${src}.js"></script>`).join('');
+const scripts = ['vscode-oniguruma/release/main', 'vscode-textmate/release/main',
+  'monaco-editor/min/vs/loader'];
 await page.route('http://test/**', (route, request) => {
   const path = new URL(request.url()).pathname.slice(1);
-  route.fulfill(path ? { path: fileURLToPath(new URL(`node_modules/${path}`, import.meta.url)) }
-    : { contentType: 'text/html', body: html });
+  if (path) {
+    route.fulfill({ path: fileURLToPath(new URL(`node_modules/${path}`, import.meta.url)) });
+  } else {
+    const html = scripts.map((script) => `<script src="${script}.js"></script>`).join('');
+    route.fulfill({ contentType: 'text/html', body: html });
+  }
 });
 await page.goto('http://test/');
-// Every check as [what, input, expected, actual].
-const checks = await page.evaluate(async ([colours, rows, snips, all, id, c, grammar, scope]) => {
-  require.config({ paths: { vs: 'monaco-editor/min/vs' } });
-  await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
-  await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
-  const onigLib = Promise.resolve({ createOnigScanner: (p) => new onig.OnigScanner(p),
-    createOnigString: (s) => new onig.OnigString(s) });
-  const tm = await new vscodetextmate.Registry({ onigLib, loadGrammar: async () => grammar })
-    .loadGrammar(scope);
-  const { languages: l, Range } = monaco;
-  l.register({ id });
-  // As VS Code reads the rules: patterns become RegExp and pairs objects, what is missing is left
-  // to the editor's defaults; an unknown indent, which VS Code skips with a warning, is an error.
-  const re = (o) => o && Object.fromEntries(Object.entries(o).map(([k, v]) =>
-    [k, RegExp(v.pattern ?? v, v.flags)]));
-  const pairs = (list) => list?.map((p) => (Array.isArray(p) ? { open: p[0], close: p[1] } : p));
-  const indent =
-    { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent', outdent: 'Outdent' };
-  const action = (a) => ({ ...a, indentAction: l.IndentAction[indent[a.indent]] ??
-    (() => { throw new Error(`onEnterRules indent: ${a.indent}`); })() });
-  l.setLanguageConfiguration(id, { ...c, autoClosingPairs: pairs(c.autoClosingPairs),
-    surroundingPairs: pairs(c.surroundingPairs), indentationRules: re(c.indentationRules),
-    onEnterRules: c.onEnterRules?.map(({ action: a, ...when }) => ({ ...re(when),
-      action: action(a) })) });
-  // monaco tells strings and comments by those words in a token's scope names.
-  l.setTokensProvider(id, { getInitialState: () => vscodetextmate.INITIAL, tokenize: (line, s) => {
-    const r = tm.tokenizeLine(line, s);
-    const tokens = r.tokens.map((t) => ({ ...t, scopes: t.scopes.join(' ') }));
-    return { endState: r.ruleStack, tokens };
-  } });
-  const checks = colours.map(([line, want]) => ['the grammar colours the line', line, want,
-    tm.tokenizeLine(line, vscodetextmate.INITIAL).tokens.map((t) => {
-      const text = line.slice(t.startIndex, t.endIndex);
-      return t.scopes.length > 1 ? `{${text}|${t.scopes.at(-1).replace(/\.palvex$/, '')}}` : text;
-    }).join('')]);
-  const model = monaco.editor.createModel('', id);
-  // A person types slower than the editor tokenizes in the background.
-  model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
-  // The commands that the rows' keys run, as monaco binds them.
-  const keys = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
-    Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'], 'Control+/':
-    ['editor.action.commentLine'], 'Control+Shift+\\': ['editor.action.jumpToBracket'] };
-  // The text after `typed`, with the cursor as |, the selection as «…» and a snippet's stops.
-  const run = (marked, typed, autoIndent = 'full', snippet = null) => {
-    // A new editor each time: updateOptions leaves typing on the old autoIndent.
-    const editor = monaco.editor.create(document.body, { model, autoIndent, tabSize: 2 });
-    model.setValue(marked.replace(/[|«»]/g, ''));
-    const ends = [marked.search(/[|«]/), marked.search(/[|»]/) - marked.includes('»')];
-    editor.setSelection(Range.fromPositions(...ends.map((o) => model.getPositionAt(o))));
-    const controller = editor.getContribution('snippetController2');
-    // A snippet's body lines, joined as VS Code joins them.
-    if (snippet) controller.insert([].concat(snippet).join('\n'));
-    typed.split(/<([^<>]+)>/).forEach((part, i) => (i % 2 ? [part] : [...part]).forEach((key) =>
-      editor.trigger('keyboard', ...(keys[key] ?? ['type', { text: key }]))));
-    const marks = [];
-    for (; controller.isInSnippet() && marks.length < 5; editor.trigger('keyboard', ...keys.Tab)) {
-      marks.push([editor.getSelection(), `«${marks.length + 1}:`]);
-    }
-    marks.push([editor.getSelection(), editor.getSelection().isEmpty() ? '|' : '«']);
-    const text = model.getValue();
-    editor.dispose();
-    // From the last mark on, so that the offsets before it stay right.
-    return marks.map(([r, open]) => [model.getOffsetAt(r.getStartPosition()),
-      model.getOffsetAt(r.getEndPosition()), open]).sort((x, y) => y[0] - x[0]).reduce(
-      (v, [s, e, open]) => v.slice(0, s) + open + (open === '|' ? '' : `${v.slice(s, e)}»`) +
-        v.slice(e), text);
-  };
-  for (const [what, before, typed, after, autoIndent] of rows) {
-    checks.push([what, { before, typed, autoIndent }, after, run(before, typed, autoIndent)]);
-  }
-  for (const [prefix, after] of snips) {
-    const { body } = Object.values(all).find((snippet) => snippet.prefix === prefix) ?? {};
-    checks.push([`the ${prefix} snippet`, prefix, after, run('|', '', 'full', body)]);
-  }
-  return checks;
-}, [COLOURS, ROWS, SNIPPETS, read(sn.path), lang.id, read(lang.configuration), read(gr.path),
-  gr.scopeName]);
+await page.evaluate(loadExtension, { languageId: language.id,
+  configuration: readJson(language.configuration), grammarJson: readJson(grammar.path),
+  scopeName: grammar.scopeName });
+
+const checks = [];
+for (const [line, expected] of COLOURS) {
+  const actual = await page.evaluate((text) => colour(text), line);
+  checks.push({ what: 'the grammar colours the line', input: line, expected, actual });
+}
+const edit = async (marked, typed, autoIndent = 'full', snippet = undefined) =>
+  mark(await page.evaluate((args) => edit(args),
+    { ...unmark(marked), keys: keysOf(typed), autoIndent, snippet }));
+for (const [what, before, typed, expected, autoIndent] of ROWS) {
+  const actual = await edit(before, typed, autoIndent);
+  checks.push({ what, input: { before, typed, autoIndent }, expected, actual });
+}
+const snippets = Object.values(readJson(snippetFile.path));
+for (const [prefix, expected] of SNIPPETS) {
+  const snippet = snippets.find((candidate) => candidate.prefix === prefix);
+  // A body given as lines is joined as VS Code joins them.
+  const actual = snippet && await edit('|', '', 'full', [snippet.body].flat().join('\n'));
+  checks.push({ what: `the ${prefix} snippet`, input: prefix, expected, actual });
+}
 await browser.close();
 
-const failed = checks.filter(([, , want, got]) => JSON.stringify(got) !== JSON.stringify(want));
-for (const [what, input, want, got] of failed) {
+const failed = checks.filter(({ expected, actual }) => actual !== expected);
+for (const { what, input, expected, actual } of failed) {
   console.log(`FAIL ${what}\n  input:    ${JSON.stringify(input)}\n` +
-    `  expected: ${JSON.stringify(want)}\n  actual:   ${JSON.stringify(got)}`);
+    `  expected: ${JSON.stringify(expected)}\n  actual:   ${JSON.stringify(actual)}`);
 }
 console.log(`${checks.length - failed.length} passed, ${failed.length} failed`);
 process.exit(failed.length ? 1 : 0);
