@@ -27,7 +27,7 @@ for arg; do
   case $arg in
     --stand-in) stand_in=true ;;
     --unsigned-tool) unsigned_tool=true ;;
-    -DPALVEX_TOOL_EXE=* | -DPALVEX_TOOL_EXE:FILEPATH=*) tool=${arg#*=} ;;
+    -DPALVEX_TOOL_EXE=* | -DPALVEX_TOOL_EXE:*=*) tool=${arg#*=} ;;
     *) cmake_args+=("$arg") ;;
   esac
 done
