@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The release command end to end: two copies of the checkout, in folders of different names, with
 # other clocks, time zones, locales and umasks, the second signed and time-stamped (a throwaway
-# authority on loopback) in ways that must verify, give the same bytes once unsigned; a wrong
-# password stops a release before it builds.
+# authority on loopback) in ways that must verify, give the same bytes once unsigned, and carry the
+# signed tool unchanged; a wrong tool or password stops a release before it builds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-scripts/install-deps.sh openssl osslsigncode
+scripts/install-deps.sh openssl osslsigncode python3-pefile
 work=$PWD/build/release-test
 rm -rf "$work" && mkdir -p "$work"
 fail() { echo "FAIL: $*; see $work" && exit 1; }
@@ -16,6 +16,14 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test signer"
   -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.pfx" \
   -passout env:PALVEX_SIGN_PASSWORD
+printf 'int main(void) { return 0; }\n' >"$work/main.c"
+x86_64-w64-mingw32-gcc -o "$work/unsigned.exe" "$work/main.c"
+x86_64-w64-mingw32-gcc -mwindows -o "$work/gui.exe" "$work/main.c"
+x86_64-w64-mingw32-gcc -shared -o "$work/lib.dll" "$work/main.c"
+/usr/bin/python3 -c 'import pefile, sys; pe = pefile.PE(sys.argv[1]); pe.FILE_HEADER.Machine = 0xaa64
+pe.write(sys.argv[2])' "$work/unsigned.exe" "$work/arm64.exe"
+osslsigncode sign -pkcs12 "$work/signer.pfx" -pass "$PALVEX_SIGN_PASSWORD" -in "$work/unsigned.exe" \
+  -out "$work/tool.exe" >/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" -addext \
   extendedKeyUsage=critical,timeStamping -keyout "$work/tsa.key" -out "$work/tsa.pem" 2>/dev/null
 printf '%s\n' '[tsa]' 'default_tsa = t' '[t]' "serial = $work/tsa-serial" 'digests = sha256' \
@@ -42,23 +50,36 @@ release() {
   git ls-files -z --cached --others --exclude-standard |
     tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -x -C "$1"
   (cd "$1" && umask "$5" && PALVEX_SIGN_PFX=${6:-} SOURCE_DATE_EPOCH=$2 TZ=$3 LC_ALL=$4 \
-    scripts/release.sh) >"$1.log" 2>&1 || fail "release in $1 failed"
+    scripts/release.sh "-DPALVEX_TOOL_EXE=$work/tool.exe") >"$1.log" 2>&1 ||
+    fail "release in $1 failed"
 }
 release "$work/a/palvex" "$(date +%s)" UTC C 022
 release "$work/second/nested/copy" $(($(date +%s) - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 \
   "$work/signer.pfx"
+# Run from $work, where the paths are relative; dist/ of copy a must stay as compared below.
+while IFS='|' read -r says tool environment; do
+  output=$(cd "$work" && env $environment a/palvex/scripts/release.sh \
+    ${tool:+"-DPALVEX_TOOL_EXE=$tool"} 2>&1) && fail "release of '$tool' $environment did not stop"
+  [[ $output == *"$says"* ]] || fail "release of '$tool' $environment did not say $says: $output"
+done <<'EOF'
+needs the real palvex.exe||
+is missing|missing.exe|
+is a DLL|lib.dll|
+is a GUI program|gui.exe|
+built for another processor (ARM64)|arm64.exe|
+no Authenticode signature|unsigned.exe|PALVEX_SIGN_PFX=signer.pfx
+cannot open|tool.exe|PALVEX_SIGN_PFX=signer.pfx PALVEX_SIGN_PASSWORD=wrong
+EOF
 a=$work/a/palvex/dist b=$work/second/nested/copy/dist
 osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$b/palvex-setup.exe" \
   >"$work/verify.log" 2>&1 || fail "the signature does not verify"
 grep -q '^Timestamp Server Signature verification: ok' "$work/verify.log" ||
   fail "the signature has no verified time stamp"
+wrestool -x --raw --type=10 --name=101 "$b/palvex-setup.exe" >"$work/embedded.exe"
+cmp "$work/tool.exe" "$work/embedded.exe" || fail "the setup's palvex.exe is not the signed tool"
 osslsigncode remove-signature -in "$b/palvex-setup.exe" -out "$work/stripped.exe" >/dev/null
 cmp "$a/palvex-setup.exe" "$work/stripped.exe" || fail "the two programs differ"
 cmp "$a/palvex-extension.vsix" "$b/palvex-extension.vsix" || fail "the two packages differ"
 (cd "$b" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
-if output=$(PALVEX_SIGN_PASSWORD=wrong PALVEX_SIGN_PFX=$work/signer.pfx \
-  "$work/a/palvex/scripts/release.sh" 2>&1) || [[ $output != *"cannot open"* ]]; then
-  fail "a wrong password did not stop the release: $output"
-fi
 rm -rf "$work"
-echo "Release: reproducible, signed, time-stamped and verified"
+echo "Release: wrong tools refused; reproducible, signed, time-stamped and verified"
