@@ -86,9 +86,6 @@ const std::string kInstallCall =
 // Fields in the order of Row: what the user has and does, then from .out on what the user gets.
 // clang-format off
 const Row kRows[] = {
-    {.what = "no switch shows the menu, and 3 cancels at once without a pause",
-     .input = "3\r\n",
-     .out = kMenu + kCancelled},
     {.what = "words that are no switch, though some begin like one or are one cut short, show the "
              "menu, and a bare Enter cancels at once",
      .args = "install --INSTALL -I /Uninstall /installdir --uninst",
@@ -177,11 +174,9 @@ template <typename S>
 S Fill(S text, const std::string& root) {
   std::string upper = root + "\\bin";
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  const std::pair<std::string, std::string> fills[] = {{"<root>", root},
-                                                       {"<bin>", root + "\\bin"},
-                                                       {"<BIN>", upper},
-                                                       {"<Dbin>", "D" + root.substr(1) + "\\bin"},
-                                                       {"\n", "\r\n"}};
+  const std::pair<std::string, std::string> fills[] = {
+      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper},
+      {"<Dbin>", "D" + root.substr(1) + "\\bin"}, {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));

@@ -69,10 +69,8 @@ async function loadExtension({ languageId, configuration, grammarJson, scopeName
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
-  const onigLib = Promise.resolve({
-    createOnigScanner: (patterns) => new onig.OnigScanner(patterns),
-    createOnigString: (text) => new onig.OnigString(text),
-  });
+  const onigLib = Promise.resolve({ createOnigScanner: (patterns) => new onig.OnigScanner(patterns),
+    createOnigString: (text) => new onig.OnigString(text) });
   const registry = new vscodetextmate.Registry({ onigLib, loadGrammar: async () => grammarJson });
   const textmate = await registry.loadGrammar(scopeName);
   const { languages, Range } = monaco;
@@ -84,21 +82,18 @@ async function loadExtension({ languageId, configuration, grammarJson, scopeName
     Object.entries(patterns).map(([name, pattern]) => [name, toRegExp(pattern)]));
   const toPairs = (pairs) =>
     pairs?.map((pair) => (Array.isArray(pair) ? { open: pair[0], close: pair[1] } : pair));
-  const indentActions = { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent',
-    outdent: 'Outdent' };
+  const indentActions =
+    { none: 'None', indent: 'Indent', indentOutdent: 'IndentOutdent', outdent: 'Outdent' };
   const toEnterRule = ({ action, ...conditions }) => {
     const indentAction = languages.IndentAction[indentActions[action.indent]];
     if (indentAction === undefined) throw new Error(`onEnterRules indent: ${action.indent}`);
     return { ...toRegExps(conditions), action: { ...action, indentAction } };
   };
   languages.register({ id: languageId });
-  languages.setLanguageConfiguration(languageId, {
-    ...configuration,
-    autoClosingPairs: toPairs(configuration.autoClosingPairs),
-    surroundingPairs: toPairs(configuration.surroundingPairs),
-    indentationRules: toRegExps(configuration.indentationRules),
-    onEnterRules: configuration.onEnterRules?.map(toEnterRule),
-  });
+  const { autoClosingPairs, surroundingPairs, indentationRules, onEnterRules } = configuration;
+  languages.setLanguageConfiguration(languageId, { ...configuration,
+    autoClosingPairs: toPairs(autoClosingPairs), surroundingPairs: toPairs(surroundingPairs),
+    indentationRules: toRegExps(indentationRules), onEnterRules: onEnterRules?.map(toEnterRule) });
   // monaco tells strings and comments by those words in a token's scope names.
   languages.setTokensProvider(languageId, {
     getInitialState: () => vscodetextmate.INITIAL,
@@ -165,13 +160,12 @@ function unmark(marked) {
 // What edit() gave, with its marks put in: each tab stop's selection as «N:…», and the final
 // selection as | or «…».
 function mark({ text, stops, selection }) {
-  const marks = stops.map((stop, i) => ({ ...stop, open: `«${i + 1}:`, close: '»' }));
-  const empty = selection.start === selection.end;
-  marks.push({ ...selection, open: empty ? '|' : '«', close: empty ? '' : '»' });
-  // From the last mark back, so that the offsets of the marks before it stay right.
-  marks.sort((a, b) => b.start - a.start);
+  const marks = stops.map((stop, i) => ({ ...stop, open: `«${i + 1}:` }));
+  marks.push({ ...selection, open: selection.start === selection.end ? '|' : '«' });
   let marked = text;
-  for (const { start, end, open, close } of marks) {
+  // From the last mark back, so that the offsets of the marks before it stay right.
+  for (const { start, end, open } of marks.sort((a, b) => b.start - a.start)) {
+    const close = open === '|' ? '' : '»';
     marked = marked.slice(0, start) + open + marked.slice(start, end) + close + marked.slice(end);
   }
   return marked;
