@@ -7,10 +7,13 @@
 namespace {
 
 // A downloaded setup usually runs from Downloads, next to whatever else was downloaded. Windows
-// looks for a DLL that a system DLL loads late in the program's own folder first, and cmd.exe
-// looks for `where` and `code` in the current folder before PATH; both would run planted files.
+// looks for a DLL that is no KnownDLL in the program's own folder first, and cmd.exe looks for
+// `where` and `code` in the current folder before PATH; both would run planted files. shell32,
+// user32 and advapi32 are delay-loaded (root CMakeLists.txt): the first call to each loads it, so
+// this must run before any such call.
 void RefusePlantedFiles() {
-  // Absent on Windows 7 without KB2533623, hence looked up rather than imported.
+  // Absent on Windows 7 without KB2533623, hence looked up rather than imported; there the DLLs
+  // are searched for as before, the program's folder first.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   const auto set_default_dll_directories =
       reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(

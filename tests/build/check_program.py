@@ -8,32 +8,41 @@ import sys
 import zipfile
 from xml.dom import minidom
 
-exe_path, vsix_path, objdump = sys.argv[1:4]
-exe = open(exe_path, "rb").read()
-# Statically linked: the program must start on a bare Windows.
-dump = subprocess.run([objdump, "-p", exe_path], capture_output=True, text=True, check=True).stdout
-dlls = {name.upper() for name in re.findall(r"DLL Name: (\S+)", dump)}
-system = {"KERNEL32.DLL", "ADVAPI32.DLL", "SHELL32.DLL", "USER32.DLL", "MSVCRT.DLL"}
-assert dlls and dlls <= system, f"imports {sorted(dlls)}"
-# Without asInvoker, Windows takes a program named *setup* for an installer and elevates it.
-assert b'level="asInvoker"' in exe and b">UTF-8</activeCodePage>" in exe, "manifest incomplete"
-# Explorer shows the program with icon group 1 and takes from it the size each view needs.
-ico = subprocess.run(["wrestool", "-x", "-t14", "-n1", exe_path], capture_output=True).stdout
-assert [ico[6 + 16 * i] or 256 for i in range(len(ico) > 6 and ico[4])] == [16, 32, 48, 256], "icon"
+program_path, package_path, objdump = sys.argv[1:4]
+program = open(program_path, "rb").read()
 
-vsix = zipfile.ZipFile(vsix_path)
-assert vsix.namelist() == [
+# Statically linked, so it starts on a bare Windows; loaded before main are KnownDLLs alone, which
+# never come from the program's folder (the others are delay-loaded).
+headers = subprocess.run([objdump, "-p", program_path], capture_output=True, text=True, check=True)
+imported_dlls = {name.upper() for name in re.findall(r"DLL Name: (\S+)", headers.stdout)}
+assert imported_dlls == {"KERNEL32.DLL", "MSVCRT.DLL"}, f"imports {sorted(imported_dlls)}"
+
+# Without asInvoker, Windows takes a program named *setup* for an installer and elevates it.
+assert b'level="asInvoker"' in program and b">UTF-8</activeCodePage>" in program, "manifest"
+
+# Explorer shows the program with icon group 1 and takes from it the size each view needs. wrestool
+# writes it as an .ico file: a 6-byte header ending in the image count, then 16 bytes per image.
+icon = subprocess.run(["wrestool", "-x", "-t14", "-n1", program_path], capture_output=True).stdout
+image_count = int.from_bytes(icon[4:6], "little")
+widths = [icon[6 + 16 * image] or 256 for image in range(image_count)]  # a width of 0 is 256
+assert widths == [16, 32, 48, 256], f"icon widths {widths}"
+
+package = zipfile.ZipFile(package_path)
+assert package.namelist() == [
     "extension.vsixmanifest", "[Content_Types].xml", "extension/package.json",
     "extension/language-configuration.json", "extension/README.md",
     "extension/syntaxes/palvex.tmLanguage.json", "extension/snippets/palvex.json"
-], vsix.namelist()
-assert all(entry.compress_type == zipfile.ZIP_DEFLATED for entry in vsix.infolist()), "stored"
-minidom.parseString(vsix.read("[Content_Types].xml"))  # the editor test reads the JSON entries
-# The uninstall command must name the extension that the package declares.
-manifest = json.loads(vsix.read("extension/package.json"))
-identity = minidom.parseString(vsix.read("extension.vsixmanifest")).getElementsByTagName("Identity")
-uninstalled = re.search(rb"--uninstall-extension (\S+)", exe)
-ids = {f"{manifest['publisher']}.{manifest['name']}", uninstalled and uninstalled.group(1).decode(),
-       f"{identity[0].getAttribute('Publisher')}.{identity[0].getAttribute('Id')}"}
-assert len(ids) == 1, f"package and uninstall command name different extensions: {ids}"
+], package.namelist()
+assert all(entry.compress_type == zipfile.ZIP_DEFLATED for entry in package.infolist()), "stored"
+minidom.parseString(package.read("[Content_Types].xml"))  # the editor test reads the JSON entries
+
+# The uninstall command must name the extension that both of the package's manifests declare.
+package_json = json.loads(package.read("extension/package.json"))
+vsix_manifest = minidom.parseString(package.read("extension.vsixmanifest"))
+identity = vsix_manifest.getElementsByTagName("Identity")[0]
+uninstall_command = re.search(rb"--uninstall-extension (\S+)", program)
+extension_ids = {f"{package_json['publisher']}.{package_json['name']}",
+                 f"{identity.getAttribute('Publisher')}.{identity.getAttribute('Id')}",
+                 uninstall_command and uninstall_command.group(1).decode()}
+assert len(extension_ids) == 1, f"the package and the uninstall command differ: {extension_ids}"
 print("program and package as they must be")
