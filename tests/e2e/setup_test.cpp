@@ -88,8 +88,7 @@ const std::string kInstallCall =
 const Row kRows[] = {
     {.what = "words that are no switch, though some begin like one or are one cut short, show the "
              "menu, and a bare Enter cancels at once",
-     .args = "install --INSTALL -I /Uninstall /installdir --uninst",
-     .out = kMenu + kCancelled},
+     .args = "install --INSTALL -I /Uninstall /installdir --uninst", .out = kMenu + kCancelled},
     {.what = "answer 12 installs, keeping entries in any script; REG_SZ becomes REG_EXPAND_SZ",
      .input = "12\r\n\r\n", .path = L"REG_SZ:" + kScripts,
      .out = kMenu + kFreshInstall, .files_after = kInstalled,
@@ -106,14 +105,11 @@ const Row kRows[] = {
     {.what = "end of input at the pause ends with the procedure's result; uninstall leaves a Path "
              "it cannot read exactly alone",
      .args = "hello /uninstall --install", .input = "", .input_ends = true,
-     .path = L"REG_SZ:" + kUnreadable,
-     .out = kRemoving + kRemoved + kPause},
+     .path = L"REG_SZ:" + kUnreadable, .out = kRemoving + kRemoved + kPause},
     {.what = "install without LOCALAPPDATA stops with 1 and touches nothing",
-     .args = "--install", .local_app_data = nullptr,
-     .out = kNotSet + kPause, .exit_code = 1},
+     .args = "--install", .local_app_data = nullptr, .out = kNotSet + kPause, .exit_code = 1},
     {.what = "uninstall with an empty LOCALAPPDATA stops with 1",
-     .args = "-u", .local_app_data = "",
-     .out = kNotSet + kPause, .exit_code = 1},
+     .args = "-u", .local_app_data = "", .out = kNotSet + kPause, .exit_code = 1},
     {.what = "install twice says PATH already set, replaces a longer old tool whole and hands VS "
              "Code the package path as one argument, whatever cmd.exe would split at",
      .args = "/install", .local_app_data = "L & (^) ,= !",

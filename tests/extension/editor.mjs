@@ -25,9 +25,6 @@ const COLOURS = [
   ['function area(w, h)', '{function|storage.type.function} ' +
     '{area|entity.name.function}(w, h)'],
   ['f = function(x)', 'f {=|keyword.operator} {function|storage.type.function}(x)'],
-  ['total //= area (2) <= my_len(x)', 'total {//=|keyword.operator} ' +
-    '{area|entity.name.function.call} ({2|constant.numeric}) {<=|keyword.operator} ' +
-    '{my_len|entity.name.function.call}(x)'],
   ['if ok and not done then let x = nil elif endless end', '{if|keyword.control} ok ' +
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
@@ -64,8 +61,9 @@ const SNIPPETS = [
 ];
 
 // Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
-// VS Code does, and defines the two things the checks call, colour(line) and edit(...).
-async function loadExtension({ languageId, configuration, grammarJson, scopeName }) {
+// VS Code does, and gives every check as { what, input, expected, actual }.
+async function runChecks({ colours, rows, snippetRows, snippets, languageId, configuration,
+  grammarJson, scopeName }) {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
@@ -95,16 +93,14 @@ async function loadExtension({ languageId, configuration, grammarJson, scopeName
     autoClosingPairs: toPairs(autoClosingPairs), surroundingPairs: toPairs(surroundingPairs),
     indentationRules: toRegExps(indentationRules), onEnterRules: onEnterRules?.map(toEnterRule) });
   // monaco tells strings and comments by those words in a token's scope names.
-  languages.setTokensProvider(languageId, {
-    getInitialState: () => vscodetextmate.INITIAL,
+  languages.setTokensProvider(languageId, { getInitialState: () => vscodetextmate.INITIAL,
     tokenize: (line, state) => {
       const { tokens, ruleStack } = textmate.tokenizeLine(line, state);
-      return { tokens: tokens.map((token) => ({ ...token, scopes: token.scopes.join(' ') })),
-        endState: ruleStack };
-    },
-  });
+      const joined = tokens.map((token) => ({ ...token, scopes: token.scopes.join(' ') }));
+      return { tokens: joined, endState: ruleStack };
+    } });
 
-  window.colour = (line) => textmate.tokenizeLine(line, vscodetextmate.INITIAL).tokens
+  const colour = (line) => textmate.tokenizeLine(line, vscodetextmate.INITIAL).tokens
     .map(({ startIndex, endIndex, scopes }) => {
       const text = line.slice(startIndex, endIndex);
       const innermost = scopes.at(-1).replace(/\.palvex$/, '');
@@ -119,56 +115,55 @@ async function loadExtension({ languageId, configuration, grammarJson, scopeName
     Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
     'Control+/': ['editor.action.commentLine'],
     'Control+Shift+\\': ['editor.action.jumpToBracket'] };
-  const offsets = (selection) => ({ start: model.getOffsetAt(selection.getStartPosition()),
-    end: model.getOffsetAt(selection.getEndPosition()) });
+  const offsetOf = (position) => model.getOffsetAt(position);
+  // A selection as a mark to put in: each tab stop's as «N:…», the last one as | or «…».
+  const markOf = (selection, open) => ({ open, start: offsetOf(selection.getStartPosition()),
+    end: offsetOf(selection.getEndPosition()) });
 
-  // Inserts `snippet`, when given, and presses `keys` in an editor that holds `text` with the
-  // selection from offset `start` to `end`. Gives the text, what each tab stop selects as Tab
-  // walks through them, and the final selection.
-  window.edit = ({ text, start, end, keys, autoIndent, snippet }) => {
+  // The text that `marked` becomes as `typed` is pressed, after `snippet` when given. A marked text
+  // has the selection as «…», or the cursor as |; each <Name> is one key.
+  const edit = (marked, typed, autoIndent = 'full', snippet = undefined) => {
     // A new editor each time: updateOptions leaves typing on the old autoIndent.
     const editor = monaco.editor.create(document.body, { model, autoIndent, tabSize: 2 });
-    model.setValue(text);
+    model.setValue(marked.replace(/[|«»]/g, ''));
+    const start = marked.search(/[|«]/);
+    // » stands one character further on than the selection's end: « comes before it.
+    const end = marked.includes('»') ? marked.indexOf('»') - 1 : start;
     editor.setSelection(Range.fromPositions(model.getPositionAt(start), model.getPositionAt(end)));
     const snippets = editor.getContribution('snippetController2');
     if (snippet) snippets.insert(snippet);
-    for (const key of keys) {
-      editor.trigger('keyboard', ...(commands[key] ?? ['type', { text: key }]));
+    for (const [char, name] of typed.matchAll(/<([^<>]+)>|./gs)) {
+      editor.trigger('keyboard', ...(commands[name ?? char] ?? ['type', { text: char }]));
     }
-    const stops = [];
-    while (snippets.isInSnippet() && stops.length < 5) {
-      stops.push(offsets(editor.getSelection()));
+    const marks = [];
+    while (snippets.isInSnippet() && marks.length < 5) {
+      marks.push(markOf(editor.getSelection(), `«${marks.length + 1}:`));
       editor.trigger('keyboard', ...commands.Tab);
     }
-    const result = { text: model.getValue(), stops, selection: offsets(editor.getSelection()) };
+    marks.push(markOf(editor.getSelection(), editor.getSelection().isEmpty() ? '|' : '«'));
     editor.dispose();
-    return result;
+    let text = model.getValue();
+    // From the last mark back, so that the offsets of the marks before it stay right.
+    for (const { open, start, end } of marks.sort((a, b) => b.start - a.start)) {
+      const close = open === '|' ? '' : '»';
+      text = text.slice(0, start) + open + text.slice(start, end) + close + text.slice(end);
+    }
+    return text;
   };
-}
 
-// The keys of a row: each <Name> is one key, each other character a key that types it.
-const keysOf = (typed) => [...typed.matchAll(/<([^<>]+)>|./gs)].map(([char, name]) => name ?? char);
-
-// A marked text without its marks, and the selection that they stand for.
-function unmark(marked) {
-  const start = marked.search(/[|«]/);
-  // » stands one character further on than the selection's end: « comes before it.
-  const end = marked.includes('»') ? marked.indexOf('»') - 1 : start;
-  return { text: marked.replace(/[|«»]/g, ''), start, end };
-}
-
-// What edit() gave, with its marks put in: each tab stop's selection as «N:…», and the final
-// selection as | or «…».
-function mark({ text, stops, selection }) {
-  const marks = stops.map((stop, i) => ({ ...stop, open: `«${i + 1}:` }));
-  marks.push({ ...selection, open: selection.start === selection.end ? '|' : '«' });
-  let marked = text;
-  // From the last mark back, so that the offsets of the marks before it stay right.
-  for (const { start, end, open } of marks.sort((a, b) => b.start - a.start)) {
-    const close = open === '|' ? '' : '»';
-    marked = marked.slice(0, start) + open + marked.slice(start, end) + close + marked.slice(end);
+  const checks = colours.map(([line, expected]) =>
+    ({ what: 'the grammar colours the line', input: line, expected, actual: colour(line) }));
+  for (const [what, before, typed, expected, autoIndent] of rows) {
+    const actual = edit(before, typed, autoIndent);
+    checks.push({ what, input: { before, typed, autoIndent }, expected, actual });
   }
-  return marked;
+  for (const [prefix, expected] of snippetRows) {
+    const snippet = Object.values(snippets).find((candidate) => candidate.prefix === prefix);
+    // A body given as lines is joined as VS Code joins them.
+    const actual = snippet && edit('|', '', 'full', [snippet.body].flat().join('\n'));
+    checks.push({ what: `the ${prefix} snippet`, input: prefix, expected, actual });
+  }
+  return checks;
 }
 
 // Playwright's own switches already keep Chromium off the network.
@@ -183,29 +178,10 @@ await page.route('http://test/**', (route, request) => {
     : { contentType: 'text/html', body: html });
 });
 await page.goto('http://test/');
-await page.evaluate(loadExtension, { languageId: language.id,
+const checks = await page.evaluate(runChecks, { colours: COLOURS, rows: ROWS,
+  snippetRows: SNIPPETS, snippets: readJson(snippetFile.path), languageId: language.id,
   configuration: readJson(language.configuration), grammarJson: readJson(grammar.path),
   scopeName: grammar.scopeName });
-
-const checks = [];
-for (const [line, expected] of COLOURS) {
-  const actual = await page.evaluate((text) => colour(text), line);
-  checks.push({ what: 'the grammar colours the line', input: line, expected, actual });
-}
-const edit = async (marked, typed, autoIndent = 'full', snippet = undefined) =>
-  mark(await page.evaluate((args) => edit(args),
-    { ...unmark(marked), keys: keysOf(typed), autoIndent, snippet }));
-for (const [what, before, typed, expected, autoIndent] of ROWS) {
-  const actual = await edit(before, typed, autoIndent);
-  checks.push({ what, input: { before, typed, autoIndent }, expected, actual });
-}
-const snippets = Object.values(readJson(snippetFile.path));
-for (const [prefix, expected] of SNIPPETS) {
-  const snippet = snippets.find((candidate) => candidate.prefix === prefix);
-  // A body given as lines is joined as VS Code joins them.
-  const actual = snippet && await edit('|', '', 'full', [snippet.body].flat().join('\n'));
-  checks.push({ what: `the ${prefix} snippet`, input: prefix, expected, actual });
-}
 await browser.close();
 
 const failed = checks.filter(({ expected, actual }) => actual !== expected);
