@@ -38,6 +38,7 @@ struct Row {
   const char* local_app_data = "Local";  // below the scratch folder; nullptr: unset
   std::string files = "";
   const char* locked = nullptr;  // a file held open without sharing during the run
+  bool planted = false;  // run from a folder with DLLs under the names of the system DLLs it uses
   std::wstring path = L"";
   int code = kNoEditor;  // the exit code of VS Code's launcher
   // What the user must get.
@@ -99,8 +100,8 @@ const Row kRows[] = {
      .out = kMenu + kRemoving + kPathRemoved + kRemoved + kPause, .exit_code = kWaiting,
      .path_after = L"REG_EXPAND_SZ:"},
     {.what = "the first switch decides: -i installs without the menu into a missing Path, and any "
-             "one key ends the pause",
-     .args = "-i -u", .input = "x",
+             "one key ends the pause; DLLs planted beside the program are never loaded",
+     .args = "-i -u", .input = "x", .planted = true,
      .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
     {.what = "end of input at the pause ends with the procedure's result; uninstall leaves a Path "
              "it cannot read exactly alone",
@@ -264,7 +265,7 @@ void WritePath(const std::wstring& value) {
 // Runs the setup with pipes for its standard handles and gives its exit code and output. One that
 // still runs 10 s after its input, with that input left open, waits for a key: it is stopped and
 // reported as kWaiting.
-void RunSetup(const Row& row, int* exit_code, std::string* output) {
+void RunSetup(const Row& row, const fs::path& exe, int* exit_code, std::string* output) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE ends[4];
   ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], &inherit, 0)) << "input pipe: " << GetLastError();
@@ -282,7 +283,7 @@ void RunSetup(const Row& row, int* exit_code, std::string* output) {
   startup.hStdInput = child_in.get();
   startup.hStdOutput = startup.hStdError = child_out.get();
   PROCESS_INFORMATION started;
-  ASSERT_TRUE(CreateProcessW(Wide(WindowsPath(PALVEX_SETUP_EXE)).c_str(), command.data(), nullptr,
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr,
                              nullptr, /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup,
                              &started))
       << "cannot start the setup: " << GetLastError();
@@ -366,9 +367,19 @@ TEST_P(EndToEnd, Row) {
                              OPEN_EXISTING, 0, nullptr));
     ASSERT_NE(locked.get(), INVALID_HANDLE_VALUE) << "cannot lock " << row.locked;
   }
+  // Each planted DLL logs the process that loads it to the call log (cmake/wine-run.in has Wine
+  // look for them as Windows does).
+  fs::path exe = WindowsPath(PALVEX_SETUP_EXE);
+  if (row.planted) {
+    exe = scratch / "palvex-setup.exe";
+    fs::copy_file(WindowsPath(PALVEX_SETUP_EXE), exe);
+    for (const char* dll : {"ADVAPI32.dll", "SHELL32.dll", "USER32.dll"}) {
+      fs::copy_file(WindowsPath(PALVEX_PLANTED_DLL), scratch / dll);
+    }
+  }
   int exit_code = kWaiting;
   std::string out;
-  ASSERT_NO_FATAL_FAILURE(RunSetup(row, &exit_code, &out));
+  ASSERT_NO_FATAL_FAILURE(RunSetup(row, exe, &exit_code, &out));
   locked.reset();
 
   EXPECT_EQ(out, Fill(row.out, root));
