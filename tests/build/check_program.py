@@ -20,13 +20,6 @@ assert imported_dlls == {"KERNEL32.DLL", "MSVCRT.DLL"}, f"imports {sorted(import
 # Without asInvoker, Windows takes a program named *setup* for an installer and elevates it.
 assert b'level="asInvoker"' in program and b">UTF-8</activeCodePage>" in program, "manifest"
 
-# Explorer shows the program with icon group 1 and takes from it the size each view needs. wrestool
-# writes it as an .ico file: a 6-byte header ending in the image count, then 16 bytes per image.
-icon = subprocess.run(["wrestool", "-x", "-t14", "-n1", program_path], capture_output=True).stdout
-image_count = int.from_bytes(icon[4:6], "little")
-widths = [icon[6 + 16 * image] or 256 for image in range(image_count)]  # a width of 0 is 256
-assert widths == [16, 32, 48, 256], f"icon widths {widths}"
-
 package = zipfile.ZipFile(package_path)
 assert package.namelist() == [
     "extension.vsixmanifest", "[Content_Types].xml", "extension/package.json",
