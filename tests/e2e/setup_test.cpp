@@ -154,16 +154,16 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-std::wstring Wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
-
 // `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
   std::string upper = root + "\\bin";
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  const std::pair<std::string, std::string> fills[] = {
-      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper},
-      {"<Dbin>", "D" + root.substr(1) + "\\bin"}, {"\n", "\r\n"}};
+  const std::pair<std::string, std::string> fills[] = {{"<root>", root},
+                                                       {"<bin>", root + "\\bin"},
+                                                       {"<BIN>", upper},
+                                                       {"<Dbin>", "D" + root.substr(1) + "\\bin"},
+                                                       {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -260,16 +260,15 @@ void RunSetup(const Row& row, const fs::path& exe, int* exit_code, std::string* 
   SetHandleInformation(in.get(), HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(out.get(), HANDLE_FLAG_INHERIT, 0);
 
-  std::wstring command = L"palvex-setup.exe " + Wide(row.args);
+  std::wstring command = L"palvex-setup.exe " + fs::u8path(row.args).wstring();
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = child_in.get();
   startup.hStdOutput = startup.hStdError = child_out.get();
   PROCESS_INFORMATION started;
-  ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr,
-                             nullptr, /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup,
-                             &started))
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr,
+                             /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup, &started))
       << "cannot start the setup: " << GetLastError();
   const UniqueHandle process(started.hProcess), thread(started.hThread);
   child_in.reset();
@@ -333,8 +332,8 @@ TEST_P(EndToEnd, Row) {
                           row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
   const std::string fixtures = "Z:" PALVEX_FIXTURE_DIR;
   const std::string code = row.code == kNoEditor ? "" : fixtures + "\\code;";
-  SetEnvironmentVariableW(L"PATH",
-                          Wide(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
+  SetEnvironmentVariableW(
+      L"PATH", fs::u8path(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
   // Each planted DLL logs the process that loads it to the call log (cmake/wine-run.in has Wine
