@@ -24,11 +24,11 @@ constexpr int kNoEditor = -1;  // Row::code: no VS Code launcher on PATH
 constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the end
 
 // One thing a user does, and all that the user must get from it; a row states only what differs
-// from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder,
-// <BIN> for it in capitals and <Dbin> for it on drive D: (the folders hold an a and a z, both ends
-// of A-Z). Files are "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package,
-// "tool" for the tool or the start of a longer file). A Path value is its type, a colon and its
-// text: "REG_SZ:C:\A"; "" is no value at all.
+// from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder and
+// <BIN> for it in capitals (the folders hold an a and a z, both ends of A-Z). Files are
+// "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
+// or the start of a longer file). A Path value is its type, a colon and its text: "REG_SZ:C:\A"; ""
+// is no value at all.
 struct Row {
   const char* what = "";
   // What the user has and does.
@@ -78,7 +78,7 @@ const std::string kInstalled =
     "Programs\\Palvex\\bin\\palvex.exe=tool|"
     "Programs\\Palvex\\palvex-extension.vsix=vsix";
 const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
-const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<Dbin>";
+const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s";
 const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
 const std::string kInstallCall =
     "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
@@ -154,16 +154,13 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
+// `text` with the row's folders in place of <root>, <bin> and <BIN>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
   std::string upper = root + "\\bin";
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  const std::pair<std::string, std::string> fills[] = {{"<root>", root},
-                                                       {"<bin>", root + "\\bin"},
-                                                       {"<BIN>", upper},
-                                                       {"<Dbin>", "D" + root.substr(1) + "\\bin"},
-                                                       {"\n", "\r\n"}};
+  const std::pair<std::string, std::string> fills[] = {
+      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper}, {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -336,8 +333,7 @@ TEST_P(EndToEnd, Row) {
       L"PATH", fs::u8path(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
-  // Each planted DLL logs the process that loads it to the call log (cmake/wine-run.in has Wine
-  // look for them as Windows does).
+  // The planted DLLs log each process that loads them to the call log (see cmake/wine-run.in).
   fs::path exe = "Z:" PALVEX_SETUP_EXE;
   if (row.planted) {
     exe = scratch / "palvex-setup.exe";

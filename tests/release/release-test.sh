@@ -21,7 +21,8 @@ x86_64-w64-mingw32-gcc -o "$work/unsigned.exe" "$work/main.c"
 x86_64-w64-mingw32-gcc -mwindows -o "$work/gui.exe" "$work/main.c"
 x86_64-w64-mingw32-gcc -shared -o "$work/lib.dll" "$work/main.c"
 /usr/bin/python3 -c 'import pefile, sys; pe = pefile.PE(sys.argv[1]); pe.FILE_HEADER.Machine = 0xaa64
-pe.write(sys.argv[2])' "$work/unsigned.exe" "$work/arm64.exe"
+pe.write(sys.argv[2]); pe.FILE_HEADER.Machine = 0x14c; pe.write(sys.argv[3])' "$work/unsigned.exe" \
+  "$work/arm64.exe" "$work/x86.exe"
 osslsigncode sign -pkcs12 "$work/signer.pfx" -pass "$PALVEX_SIGN_PASSWORD" -in "$work/unsigned.exe" \
   -out "$work/tool.exe" >/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" -addext \
@@ -63,6 +64,9 @@ while IFS='|' read -r says tool environment; do
   [[ $output == *"$says"* ]] || fail "release of '$tool' $environment did not say $says: $output"
 done <<'EOF'
 needs the real palvex.exe||
+is missing|missing.exe|
+is not a Windows program|main.c|
+is a 32-bit program|x86.exe|
 is a DLL|lib.dll|
 is a GUI program|gui.exe|
 built for another processor (ARM64)|arm64.exe|
