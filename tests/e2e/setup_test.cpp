@@ -108,8 +108,6 @@ const Row kRows[] = {
      .path = L"REG_SZ:" + kUnreadable, .out = kRemoving + kRemoved + kPause},
     {.what = "install without LOCALAPPDATA stops with 1 and touches nothing",
      .args = "--install", .local_app_data = nullptr, .out = kNotSet + kPause, .exit_code = 1},
-    {.what = "uninstall with an empty LOCALAPPDATA stops with 1",
-     .args = "-u", .local_app_data = "", .out = kNotSet + kPause, .exit_code = 1},
     {.what = "install twice says PATH already set, replaces a longer old tool whole and hands VS "
              "Code the package path as one argument, whatever cmd.exe would split at",
      .args = "/install", .local_app_data = "L & (^) ,= !",
@@ -133,6 +131,9 @@ const Row kRows[] = {
     {.what = "a tool that cannot be replaced, here a folder in its place, stops the install with 1",
      .args = "-i", .files = "Programs\\Palvex\\bin\\palvex.exe\\x=folder",
      .out = kStopped + "  ERROR: could not write palvex.exe\n" + kPause, .exit_code = 1},
+    {.what = "a bin folder that cannot be created stops the install with 1",
+     .args = "-i", .files = "Programs=x",
+     .out = kStopped + "  ERROR: could not create <bin>\n" + kPause, .exit_code = 1},
     {.what = "a failed extension install is a note and the install still ends with 0; a Path value "
              "of any type, here bytes without a terminating zero, is text up to its first zero "
              "byte",

@@ -33,7 +33,6 @@ const COLOURS = [
     '{PI|support.constant}, {E|support.constant}, PIE, pi]'],
 ];
 const ROWS = [
-  ['Ctrl+/ comments a line out with "# "', '  let a|', '<Control+/>', '  # let a|'],
   ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
     '<Control+Shift+\\>1<Home><ArrowDown><Control+Shift+\\>2<Home><ArrowDown><Control+Shift+\\>3',
     '(a1)\n[b2]\n{c3|}'],
@@ -109,7 +108,6 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
   // The commands that the rows' keys run, as monaco binds them; any other key types itself.
   const commands = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
     Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
-    'Control+/': ['editor.action.commentLine'],
     'Control+Shift+\\': ['editor.action.jumpToBracket'] };
   const offsetOf = (position) => model.getOffsetAt(position);
   // A selection as a mark to put in: each tab stop's as «N:…», the last one as | or «…».
