@@ -108,9 +108,10 @@ if $sign; then
   if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
     timestamp=(-ts "$PALVEX_TIMESTAMP_URL")
   fi
-  # The password goes through a pipe, not the command line that ps shows.
+  # The password goes through a pipe, not the command line that ps shows. osslsigncode 2.5 reads
+  # no "-readpass -", but reads the pipe as a file.
   if ! printf '%s' "$PALVEX_SIGN_PASSWORD" |
-    osslsigncode sign -pkcs12 "$pfx" -readpass - -h sha256 "${timestamp[@]}" \
+    osslsigncode sign -pkcs12 "$pfx" -readpass /dev/stdin -h sha256 "${timestamp[@]}" \
       -n "Palvex Setup" -i https://palvex.dev \
       -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null; then
     rm -f "$dist/palvex-setup.exe"
