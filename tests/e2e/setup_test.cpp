@@ -5,12 +5,17 @@
 
 #include <gtest/gtest.h>
 
+// Needs <windows.h> first.
+#include <sddl.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -24,11 +29,11 @@ constexpr int kNoEditor = -1;  // Row::code: no VS Code launcher on PATH
 constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the end
 
 // One thing a user does, and all that the user must get from it; a row states only what differs
-// from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder and
-// <BIN> for it in capitals (the folders hold an a and a z, both ends of A-Z). Files are
-// "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
-// or the start of a longer file). A Path value is its type, a colon and its text: "REG_SZ:C:\A"; ""
-// is no value at all.
+// from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder,
+// <BIN> for it in capitals and <Dbin> for it one drive away (the folders hold an a and a z, both
+// ends of A-Z). Files are "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the
+// package, "tool" for the tool or the start of a longer file). A Path value is its type, a colon
+// and its text: "REG_SZ:C:\A"; "" is no value at all.
 struct Row {
   const char* what = "";
   // What the user has and does.
@@ -37,9 +42,13 @@ struct Row {
   bool input_ends = false;               // after `input`; else it stays open
   const char* local_app_data = "Local";  // below the scratch folder; nullptr: unset
   std::string files = "";
-  bool planted = false;  // run from a folder with DLLs under the names of the system DLLs it uses
+  // Files planted in the folder that a copy of the setup runs from, the current folder too.
+  std::string planted = "";
+  bool no_comspec = false;  // as when a launcher or a service starts the setup
   std::wstring path = L"";
-  int code = kNoEditor;  // the exit code of VS Code's launcher
+  bool path_locked = false;   // the user may read the Path value but not change it
+  bool windows_only = false;  // shows what Wine cannot; skipped there
+  int code = kNoEditor;       // the exit code of VS Code's launcher
   // What the user must get.
   std::string out = "";  // as the program writes it: each "\n" reaches the pipe as CR LF
   int exit_code = 0;
@@ -78,7 +87,7 @@ const std::string kInstalled =
     "Programs\\Palvex\\bin\\palvex.exe=tool|"
     "Programs\\Palvex\\palvex-extension.vsix=vsix";
 const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u0418";
-const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s";
+const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<root>\\bim;<Dbin>";
 const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
 const std::string kInstallCall =
     "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
@@ -99,9 +108,18 @@ const Row kRows[] = {
      .out = kMenu + kRemoving + kPathRemoved + kRemoved + kPause, .exit_code = kWaiting,
      .path_after = L"REG_EXPAND_SZ:"},
     {.what = "the first switch decides: -i installs without the menu into a missing Path, and any "
-             "one key ends the pause; DLLs planted beside the program are never loaded",
-     .args = "-i -u", .input = "x", .planted = true,
+             "one key ends the pause",
+     .args = "-i -u", .input = "x",
      .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
+    {.what = "files planted where the setup runs never run: DLLs named as system DLLs it uses, and "
+             "a cmd.exe in the current folder while COMSPEC is unset",
+     .args = "-i", .planted = "ADVAPI32.dll SHELL32.dll USER32.dll cmd.exe", .no_comspec = true,
+     .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
+    {.what = "a where and a code planted in the current folder never run",
+     .args = "-i", .planted = "where.bat where.cmd where.exe code.bat code.cmd code.exe",
+     .windows_only = true, .code = 0,
+     .out = kInstalling + kAdded + "  Installed the VS Code extension\n" + kDone + kPause,
+     .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>", .code_calls = kInstallCall},
     {.what = "end of input at the pause ends with the procedure's result; uninstall leaves a Path "
              "it cannot read exactly alone",
      .args = "hello /uninstall --install", .input = "", .input_ends = true,
@@ -128,6 +146,13 @@ const Row kRows[] = {
      .out = kInstalling + "  WARNING: could not read your PATH, so it was left unchanged\n"
             "        (add <bin> to your PATH yourself)\n" + kNoEditorHint + kDone + kPause,
      .files_after = kInstalled},
+    {.what = "install into a Path the user may not change warns and goes on",
+     .args = "-i", .path = L"REG_SZ:C:\\A", .path_locked = true,
+     .out = kInstalling + "  WARNING: could not update PATH\n" + kNoEditorHint + kDone + kPause,
+     .files_after = kInstalled},
+    {.what = "uninstall from a Path the user may not change reports the removal and leaves it be",
+     .args = "-u", .path = L"REG_SZ:C:\\A;<bin>", .path_locked = true,
+     .out = kRemoving + kPathRemoved + kRemoved + kPause},
     {.what = "a tool that cannot be replaced, here a folder in its place, stops the install with 1",
      .args = "-i", .files = "Programs\\Palvex\\bin\\palvex.exe\\x=folder",
      .out = kStopped + "  ERROR: could not write palvex.exe\n" + kPause, .exit_code = 1},
@@ -142,6 +167,12 @@ const Row kRows[] = {
             kPause,
      .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:C:\\A;<bin>",
      .code_calls = kInstallCall},
+    {.what = "a package that cannot be written skips the editor without a word",
+     .args = "-i", .files = "Programs\\Palvex\\palvex-extension.vsix\\x=folder", .code = 0,
+     .out = kInstalling + kAdded + kDone + kPause,
+     .files_after = "Programs\\Palvex\\bin\\palvex.exe=tool|"
+                    "Programs\\Palvex\\palvex-extension.vsix\\x=folder",
+     .path_after = L"REG_EXPAND_SZ:<bin>"},
     {.what = "uninstall leaves a Path that does not list the bin folder as it was, and removes the "
              "extension whatever VS Code answers",
      .args = "-u", .path = L"REG_SZ:C:\\A;;C:\\B;", .code = 1,
@@ -155,13 +186,18 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// `text` with the row's folders in place of <root>, <bin> and <BIN>, and "\n" as CR LF.
+// `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
   std::string upper = root + "\\bin";
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  const std::string other_drive(1, root[0] == 'D' ? 'E' : 'D');
   const std::pair<std::string, std::string> fills[] = {
-      {"<root>", root}, {"<bin>", root + "\\bin"}, {"<BIN>", upper}, {"\n", "\r\n"}};
+      {"<root>", root},
+      {"<bin>", root + "\\bin"},
+      {"<BIN>", upper},
+      {"<Dbin>", other_drive + root.substr(1) + "\\bin"},
+      {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -176,8 +212,21 @@ std::string Read(const fs::path& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-const std::string kTool = Read(PALVEX_EMBEDDED_DIR "/palvex.exe");
-const std::string kVsix = Read(PALVEX_EMBEDDED_DIR "/palvex-extension.vsix");
+// The setup under test, its payloads, the fixtures and the planted files travel with this program
+// (cmake/TestBundle.cmake).
+const fs::path kHere = [] {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(/*hModule=*/nullptr, path, MAX_PATH);
+  return fs::path(path).parent_path();
+}();
+const std::string kTool = Read(kHere / "payload" / "palvex.exe");
+const std::string kVsix = Read(kHere / "payload" / "palvex-extension.vsix");
+
+const fs::path kSystemFolder = [] {
+  wchar_t path[MAX_PATH];
+  return fs::path(path, path + GetSystemDirectoryW(path, MAX_PATH));
+}();
+const bool kWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 
 void MakeFiles(const fs::path& root, const std::string& files) {
   for (size_t start = 0, end; start < files.size(); start = end + 1) {
@@ -211,9 +260,7 @@ std::string ListFiles(const fs::path& root) {
 // The user Path value in the rows' form, its stored terminating zero included.
 std::wstring ReadPath() {
   HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return L"(no Environment key)";
-  }
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE, &key)) return L"";
   wchar_t data[4096];
   DWORD type, size = sizeof(data);
   const LONG status =
@@ -244,10 +291,10 @@ void WritePath(const std::wstring& value) {
       << "cannot store the Path value";
 }
 
-// Runs the setup with pipes for its standard handles and gives its exit code and output. One that
-// still runs 10 s after its input, with that input left open, waits for a key: it is stopped and
-// reported as kWaiting.
-void RunSetup(const Row& row, const fs::path& exe, int* exit_code, std::string* output) {
+// Runs the setup from `folder`, the current folder too, with pipes for its standard handles, and
+// gives its exit code and output. One that still runs 10 s after its input, with that input left
+// open, waits for a key: it is stopped and reported as kWaiting.
+void RunSetup(const Row& row, const fs::path& folder, int* exit_code, std::string* output) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE ends[4];
   ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], &inherit, 0)) << "input pipe: " << GetLastError();
@@ -265,8 +312,9 @@ void RunSetup(const Row& row, const fs::path& exe, int* exit_code, std::string* 
   startup.hStdInput = child_in.get();
   startup.hStdOutput = startup.hStdError = child_out.get();
   PROCESS_INFORMATION started;
-  ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr,
-                             /*bInheritHandles=*/TRUE, 0, nullptr, nullptr, &startup, &started))
+  ASSERT_TRUE(
+      CreateProcessW((folder / "palvex-setup.exe").c_str(), command.data(), nullptr, nullptr,
+                     /*bInheritHandles=*/TRUE, 0, nullptr, folder.c_str(), &startup, &started))
       << "cannot start the setup: " << GetLastError();
   const UniqueHandle process(started.hProcess), thread(started.hThread);
   child_in.reset();
@@ -292,10 +340,11 @@ void RunSetup(const Row& row, const fs::path& exe, int* exit_code, std::string* 
 // broadcasts.
 const fs::path kCallLog = fs::temp_directory_path() / "palvex-e2e-calls.log";
 
+// Other programs broadcast settings changes too, with other texts or none.
 LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_SETTINGCHANGE) {
-    std::ofstream(kCallLog, std::ios::app)
-        << "[" << reinterpret_cast<const char*>(lparam) << "] wParam=[" << wparam << "]\n";
+  const char* text = reinterpret_cast<const char*>(lparam);
+  if (message == WM_SETTINGCHANGE && text != nullptr && std::strcmp(text, "Environment") == 0) {
+    std::ofstream(kCallLog, std::ios::app) << "[" << text << "] wParam=[" << wparam << "]\n";
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -303,20 +352,64 @@ LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 class EndToEnd : public ::testing::TestWithParam<Row> {
  protected:
   static void SetUpTestSuite() {
-    std::thread([] {
+    const UniqueHandle listening(CreateEventA(nullptr, /*bManualReset=*/TRUE, FALSE, nullptr));
+    std::thread([event = listening.get()] {
       WNDCLASSA kind = {};
       kind.lpfnWndProc = Listen;
       kind.lpszClassName = "Listener";
       RegisterClassA(&kind);
       CreateWindowA(kind.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
                     nullptr);
+      SetEvent(event);
       for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
     }).detach();
+    WaitForSingleObject(listening.get(), INFINITE);
+    // Windows of a program that hangs: this thread never reads their messages. The broadcast must
+    // pass them by at once; waiting 5 s on each would keep a row running past its 10 s.
+    HWND hung = nullptr;
+    for (int i = 0; i < 3; ++i) {
+      hung = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    }
+    for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
+    ASSERT_TRUE(IsHungAppWindow(hung)) << "the windows were never taken for hung";
   }
 };
 
+// Gives HKEY_CURRENT_USER\Environment the security descriptor `security` (self-relative) and leaves
+// the one it had there instead.
+void SwapEnvironmentSecurity(std::string* security) {
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, READ_CONTROL | WRITE_DAC, &key),
+            ERROR_SUCCESS);
+  DWORD size = 0;
+  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::string old(size, '\0');
+  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, old.data(), &size);
+  const LONG status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security->data());
+  RegCloseKey(key);
+  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot set the Environment key's security";
+  *security = old;
+}
+
+// A descriptor that lets everyone do anything with a key but set its values.
+std::string NoSetValue() {
+  PSECURITY_DESCRIPTOR descriptor;
+  ULONG size;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
+                                                       SDDL_REVISION_1, &descriptor, &size);
+  std::string security(static_cast<const char*>(descriptor), size);
+  LocalFree(descriptor);
+  return security;
+}
+
 TEST_P(EndToEnd, Row) {
   const Row& row = GetParam();
+  const char* windows_only = std::getenv("PALVEX_TEST_WINDOWS_ONLY");
+  if (row.windows_only && kWine && !(windows_only && std::strcmp(windows_only, "run") == 0)) {
+    GTEST_SKIP() << "only a real Windows shows this: Wine's cmd.exe runs programs from the current "
+                    "folder whatever NoDefaultCurrentDirectoryInExePath says; "
+                    "PALVEX_TEST_WINDOWS_ONLY=run runs it anyway";
+  }
   const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
   fs::remove_all(scratch);
   fs::remove(kCallLog);
@@ -328,29 +421,40 @@ TEST_P(EndToEnd, Row) {
   ASSERT_NO_FATAL_FAILURE(WritePath(Fill(row.path, root)));
   SetEnvironmentVariableW(L"LOCALAPPDATA",
                           row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
-  const std::string fixtures = "Z:" PALVEX_FIXTURE_DIR;
-  const std::string code = row.code == kNoEditor ? "" : fixtures + "\\code;";
-  SetEnvironmentVariableW(
-      L"PATH", fs::u8path(fixtures + "\\where;" + code + "C:\\windows\\system32").c_str());
+  // Wine's own where.exe finds any name.
+  std::wstring path = kWine ? (kHere / "fixtures" / "where;").wstring() : L"";
+  if (row.code != kNoEditor) path += (kHere / "fixtures" / "code;").wstring();
+  SetEnvironmentVariableW(L"PATH", (path + kSystemFolder.wstring()).c_str());
+  SetEnvironmentVariableW(L"COMSPEC",
+                          row.no_comspec ? nullptr : (kSystemFolder / "cmd.exe").c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
-  // The planted DLLs log each process that loads them to the call log (see cmake/wine-run.in).
-  fs::path exe = "Z:" PALVEX_SETUP_EXE;
-  if (row.planted) {
-    exe = scratch / "palvex-setup.exe";
-    fs::copy_file("Z:" PALVEX_SETUP_EXE, exe);
-    for (const char* dll : {"ADVAPI32.dll", "SHELL32.dll", "USER32.dll"}) {
-      fs::copy_file("Z:" PALVEX_PLANTED_DLL, scratch / dll);
+  // Planted files log to the call log when they run or load (see cmake/wine-run.in for DLLs).
+  fs::path folder = kHere;
+  if (!row.planted.empty()) {
+    folder = scratch / "Downloads";
+    fs::create_directories(folder);
+    fs::copy_file(kHere / "palvex-setup.exe", folder / "palvex-setup.exe");
+    std::istringstream names(row.planted);
+    for (std::string name; names >> name;) {
+      fs::copy_file(kHere / "planted" / ("planted" + fs::path(name).extension().string()),
+                    folder / name);
     }
+  }
+  std::string security = NoSetValue();
+  if (row.path_locked) {
+    ASSERT_NO_FATAL_FAILURE(SwapEnvironmentSecurity(&security));
   }
   int exit_code = kWaiting;
   std::string out;
-  ASSERT_NO_FATAL_FAILURE(RunSetup(row, exe, &exit_code, &out));
+  RunSetup(row, folder, &exit_code, &out);
+  if (row.path_locked) SwapEnvironmentSecurity(&security);
+  if (HasFatalFailure()) return;
 
   EXPECT_EQ(out, Fill(row.out, root));
   EXPECT_EQ(exit_code, row.exit_code);
-  const std::wstring path = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
-  EXPECT_EQ(ReadPath(), path.empty() ? path : path + L'\0');
+  const std::wstring value = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
+  EXPECT_EQ(ReadPath(), value.empty() ? value : value + L'\0');
   EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
   // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
   const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";

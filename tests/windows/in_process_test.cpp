@@ -13,8 +13,11 @@ TEST(Console, PrintWritesUtf16WithCrLfLineEnds) {
                       nullptr, nullptr);
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
   // Wine starts the test on a console whose screen cannot be opened. The new one is never freed:
-  // under Wine that ends the process there, with exit code 0.
+  // under Wine that ends the process there, with exit code 0. Wine's console host would inherit
+  // the standard handles and keep a log file they write to open after the test has ended.
   FreeConsole();
+  SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(err, HANDLE_FLAG_INHERIT, 0);
   ASSERT_TRUE(AllocConsole());
   const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
   SetStdHandle(STD_ERROR_HANDLE, err);  // standard output alone is the console
