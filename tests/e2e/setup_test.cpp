@@ -189,15 +189,11 @@ using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 // `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
-  std::string upper = root + "\\bin";
+  const std::string bin = root + "\\bin", dbin = (root[0] == 'D' ? "E" : "D") + bin.substr(1);
+  std::string upper = bin;
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-  const std::string other_drive(1, root[0] == 'D' ? 'E' : 'D');
   const std::pair<std::string, std::string> fills[] = {
-      {"<root>", root},
-      {"<bin>", root + "\\bin"},
-      {"<BIN>", upper},
-      {"<Dbin>", other_drive + root.substr(1) + "\\bin"},
-      {"\n", "\r\n"}};
+      {"<root>", root}, {"<bin>", bin}, {"<BIN>", upper}, {"<Dbin>", dbin}, {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -381,9 +377,8 @@ void SwapEnvironmentSecurity(std::string* security) {
   HKEY key;
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, READ_CONTROL | WRITE_DAC, &key),
             ERROR_SUCCESS);
-  DWORD size = 0;
-  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-  std::string old(size, '\0');
+  std::string old(4096, '\0');
+  DWORD size = old.size();
   RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, old.data(), &size);
   const LONG status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security->data());
   RegCloseKey(key);
