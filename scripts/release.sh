@@ -128,6 +128,8 @@ if ! $clean; then
   warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
 fi
 
+# Nothing of an earlier release stays to pass for this one's, should this one fail.
+rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
 rm -rf "$build"
 cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$tool" \
   "${cmake_args[@]}" >/dev/null
@@ -136,7 +138,6 @@ scripts/check-setup.py "$build/palvex-setup.exe" "${tool:-$build/payload/embedde
   exit 1
 
 mkdir -p "$dist"
-rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
 if $sign; then
   # osslsigncode fails when the server gives no time stamp, and the release then ships nothing.
