@@ -113,7 +113,7 @@ fi
 # rebuilt, and "Checking that a rebuild matches" in the README fails for it.
 commit=$(git rev-parse -q --verify HEAD 2>/dev/null || true) clean=false
 if [[ -z $commit || $(git rev-parse --show-toplevel 2>/dev/null) != "$(pwd -P)" ]]; then
-  built_from="no commit: $(pwd -P) is no git checkout"
+  built_from="no commit ($(pwd -P) is no git checkout)"
 elif git diff --quiet HEAD --; then
   built_from="commit $commit, work tree clean" clean=true
 else
@@ -121,8 +121,8 @@ else
 fi
 if ! $clean; then
   if ! $allow_dirty; then
-    echo "release: this would be built from $built_from, and no commit could rebuild it. Commit" \
-      "first, or pass --allow-dirty to release it anyway." >&2
+    echo "release: this would be built from $built_from, and no commit could rebuild it." \
+      "Release from a checkout with everything committed, or pass --allow-dirty." >&2
     exit 2
   fi
   warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
