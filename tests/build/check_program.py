@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-# What the extension package must be, beyond what running it shows, and that the program's uninstall
-# command names it. Usage: check_program.py palvex-setup.exe palvex-extension.vsix
+# The package, and the uninstall command that names it. Usage: check_program.py SETUP_EXE VSIX
 import json
 import re
 import sys
