@@ -29,7 +29,8 @@ STAND_IN_MARK = b"this is the stand-in that Palvex Setup installs"
 
 
 def ForeignDll(pe):
-    """The first DLL, loaded at start or delay-loaded, that Windows does not provide, or None."""
+    """The first DLL, loaded at start or delay-loaded, that Windows does not provide, or None.
+    GNU ld 2.40 writes no delay-import directory for dlltool's delay libraries: those go unseen."""
     pe.parse_data_directories(directories=[
         pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
         pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT"]])
