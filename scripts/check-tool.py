@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Says whether a file can be embedded as the setup's palvex.exe: a 64-bit x64 Windows console
-program. Exit code 0 when it can; otherwise 1, and one line on stderr saying what it is instead.
+"""Says whether a file can be embedded as the setup's palvex.exe: the real tool, a 64-bit x64
+Windows console program that needs no DLL beyond Windows' own, since the setup installs it alone.
+Exit code 0 when it can; otherwise 1, and one line on stderr saying what it is instead.
 
 Usage: check-tool.py PATH
 
@@ -11,13 +12,45 @@ import sys
 
 import pefile
 
+# Windows 10's KnownDLLs (HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs on a
+# clean install, less its WOW64 entries, which serve 32-bit programs), then system DLLs that every
+# Windows 10 and later has outside that list. api-ms-win-* API sets are Windows' own too; ext-ms-*
+# ones are not, some editions lack them.
+WINDOWS_DLLS = {
+    "advapi32", "clbcatq", "combase", "comdlg32", "coml2", "difxapi", "gdi32", "gdiplus",
+    "imagehlp", "imm32", "kernel32", "msctf", "msvcrt", "normaliz", "nsi", "ole32", "oleaut32",
+    "psapi", "rpcrt4", "sechost", "setupapi", "shcore", "shell32", "shlwapi", "user32", "wldap32",
+    "ws2_32",
+    "bcrypt", "bcryptprimitives", "crypt32", "kernelbase", "ntdll", "ucrtbase", "userenv",
+    "version",
+}
+# The stand-in's own words (payload/tool/palvex.cpp), in every build of it.
+STAND_IN_MARK = b"this is the stand-in that Palvex Setup installs"
+
+
+def ForeignDll(pe):
+    """The first DLL, loaded at start or delay-loaded, that Windows does not provide, or None.
+    GNU ld 2.40 writes no delay-import directory for dlltool's delay libraries: those go unseen."""
+    pe.parse_data_directories(directories=[
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT"]])
+    for entry in (getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) +
+                  getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])):
+        dll = entry.dll.decode("ascii", "replace")
+        name = dll.lower().removesuffix(".dll")
+        if name not in WINDOWS_DLLS and not name.startswith("api-ms-win-"):
+            return dll
+    return None
+
 
 def What(path):
     """What is wrong with the file at path for a tool, or None when nothing is."""
     if not os.path.isfile(path):
         return "missing"
+    with open(path, "rb") as f:
+        data = f.read()
     try:
-        pe = pefile.PE(path, fast_load=True)
+        pe = pefile.PE(data=data, fast_load=True)
     except pefile.PEFormatError:
         return "not a Windows program"
     if pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]:
@@ -34,6 +67,12 @@ def What(path):
     if subsystem != pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]:
         name = pefile.SUBSYSTEM_TYPE.get(subsystem, str(subsystem))
         return "not a console program (subsystem %s)" % name.replace("IMAGE_SUBSYSTEM_", "")
+    if STAND_IN_MARK in data:
+        return "the stand-in from payload/tool (for a trial release, pass --stand-in instead)"
+    dll = ForeignDll(pe)
+    if dll:
+        return ("a program that needs %s, which Windows lacks and the setup does not install: link"
+                " it statically" % dll)
     return None
 
 
@@ -42,8 +81,8 @@ def main(argv):
         sys.exit(__doc__)
     what = What(argv[1])
     if what:
-        print("%s is %s; palvex.exe must be a 64-bit x64 Windows console program" % (argv[1], what),
-              file=sys.stderr)
+        print("%s is %s; palvex.exe must be the real tool, a 64-bit x64 Windows console program that"
+              " needs only Windows' own DLLs" % (argv[1], what), file=sys.stderr)
         return 1
     return 0
 

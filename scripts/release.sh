@@ -6,27 +6,34 @@
 #   palvex-extension.vsix    the extension package the setup embeds, for installing by hand
 #   SHA256SUMS               sha256sum lines for both, computed after signing
 #
-# Usage: scripts/release.sh -DPALVEX_TOOL_EXE=PATH [--unsigned-tool] [CMAKE_ARG...]
-#        scripts/release.sh --stand-in [--unsigned-tool] [CMAKE_ARG...]
+# Usage: scripts/release.sh -DPALVEX_TOOL_EXE=PATH [OPTION...] [CMAKE_ARG...]
+#        scripts/release.sh --stand-in [OPTION...] [CMAKE_ARG...]
 # PATH is the real palvex.exe, embedded byte for byte; a relative PATH is taken from the folder the
 # command runs in. Before anything is built it must prove to be a 64-bit x64 Windows console
-# program, and for a signed release also carry an Authenticode signature that matches its bytes:
-# SmartScreen and virus scanners judge palvex.exe by its own signature, not the setup's.
-# --unsigned-tool ships a tool without one in a signed setup, and says so at the end.
+# program that needs no DLL beyond Windows' own and is no build of the stand-in, and for a signed
+# release also carry an Authenticode signature that matches its bytes: SmartScreen and virus
+# scanners judge palvex.exe by its own signature, not the setup's.
 # --stand-in makes a trial release with the stand-in from payload/tool instead, which answers
 # `palvex --version` like the real tool; the release says at its end that it is not to be published.
-# Other arguments go to CMake's configure step.
+# Each OPTION lets one check pass, and the release says so in its last lines:
+#   --unsigned-tool   a tool without a signature of its own in a signed setup
+#   --no-timestamp    a signed release without PALVEX_TIMESTAMP_URL
+#   --allow-dirty     a work tree whose tracked files differ from its commit, or no checkout at all
+# Other arguments go to CMake's configure step. Before anything is written to dist/, the program
+# built must pass scripts/check-setup.py, whatever those arguments changed.
 #
 # The unsigned files are the same bytes on every build of the same commit with the same toolchain
 # and tool (tests/release/release-test.sh checks it); `osslsigncode remove-signature` turns the
 # signed program back into the unsigned one.
 set -euo pipefail
 
-tool= stand_in=false unsigned_tool=false cmake_args=()
+tool= stand_in=false unsigned_tool=false no_timestamp=false allow_dirty=false cmake_args=()
 for arg; do
   case $arg in
     --stand-in) stand_in=true ;;
     --unsigned-tool) unsigned_tool=true ;;
+    --no-timestamp) no_timestamp=true ;;
+    --allow-dirty) allow_dirty=true ;;
     -DPALVEX_TOOL_EXE=* | -DPALVEX_TOOL_EXE:*=*) tool=${arg#*=} ;;
     *) cmake_args+=("$arg") ;;
   esac
@@ -49,7 +56,7 @@ if ! $stand_in && [[ -z $tool ]]; then
   exit 2
 fi
 
-sign=false
+sign=false warnings=()
 if [[ -n $pfx ]]; then
   if [[ ! -f $pfx || -z ${PALVEX_SIGN_PASSWORD+set} ]]; then
     echo "release: PALVEX_SIGN_PFX must name a PKCS#12 file and PALVEX_SIGN_PASSWORD be set" >&2
@@ -64,12 +71,23 @@ if [[ -n $pfx ]]; then
     echo "release: cannot open $pfx with PALVEX_SIGN_PASSWORD" >&2
     exit 2
   fi
+  # Windows accepts a signature without a time stamp only while the certificate is valid; a time
+  # stamp proves it was made then, so it keeps validating after expiry.
+  if [[ -z ${PALVEX_TIMESTAMP_URL:-} ]]; then
+    if ! $no_timestamp; then
+      echo "release: a signed release needs PALVEX_TIMESTAMP_URL, the URL of an RFC 3161" \
+        "time-stamp server (your certificate's vendor names one): without a time stamp the" \
+        "signature stops validating when the certificate expires. Pass --no-timestamp to sign" \
+        "without one." >&2
+      exit 2
+    fi
+    warnings+=("WARNING: NO time stamp (--no-timestamp); the signature expires with the certificate")
+  fi
   sign=true
 fi
 
-scripts/install-deps.sh
+scripts/install-deps.sh python3-pefile
 if ! $stand_in; then
-  scripts/install-deps.sh python3-pefile
   scripts/check-tool.py "$tool" || exit 2
 fi
 # osslsigncode verify fails also for a good signature whose certificate this machine does not trust
@@ -81,7 +99,6 @@ ToolSignatureMatches() {
     /^Calculated message digest/ { calculated = calculated $5 " " }
     END { exit !(current != "" && current == calculated) }'
 }
-unsigned_tool_note=
 if $sign && { $stand_in || ! ToolSignatureMatches "$tool"; }; then
   if ! $unsigned_tool; then
     echo "release: ${tool:-the stand-in palvex.exe} carries no Authenticode signature that" \
@@ -89,43 +106,59 @@ if $sign && { $stand_in || ! ToolSignatureMatches "$tool"; }; then
       "palvex.exe first, or pass --unsigned-tool to ship it unsigned." >&2
     exit 2
   fi
-  unsigned_tool_note="WARNING: the signed setup carries an UNSIGNED palvex.exe (--unsigned-tool)"
+  warnings+=("WARNING: the signed setup carries an UNSIGNED palvex.exe (--unsigned-tool)")
 fi
 
+# A release names the commit it was built from; one with changes that no commit holds cannot be
+# rebuilt, and "Checking that a rebuild matches" in the README fails for it.
+commit=$(git rev-parse -q --verify HEAD 2>/dev/null || true) clean=false
+if [[ -z $commit || $(git rev-parse --show-toplevel 2>/dev/null) != "$(pwd -P)" ]]; then
+  built_from="no commit ($(pwd -P) is no git checkout)"
+elif git diff --quiet HEAD --; then
+  built_from="commit $commit, work tree clean" clean=true
+else
+  built_from="commit $commit, with uncommitted changes to tracked files"
+fi
+if ! $clean; then
+  if ! $allow_dirty; then
+    echo "release: this would be built from $built_from, and no commit could rebuild it." \
+      "Release from a checkout with everything committed, or pass --allow-dirty." >&2
+    exit 2
+  fi
+  warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
+fi
+
+# Nothing of an earlier release stays to pass for this one's, should this one fail.
+rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
 rm -rf "$build"
 cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$tool" \
   "${cmake_args[@]}" >/dev/null
 cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
+scripts/check-setup.py "$build/palvex-setup.exe" "${tool:-$build/payload/embedded/palvex.exe}" ||
+  exit 1
 
 mkdir -p "$dist"
-rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
 if $sign; then
-  # Windows accepts a signature without a time stamp only while the certificate is valid; a time
-  # stamp proves it was made then, so it keeps validating after expiry. osslsigncode fails when the
-  # server gives none, and a release that asked for one must then ship no unstamped program.
+  # osslsigncode fails when the server gives no time stamp, and the release then ships nothing.
   timestamp=()
   if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
     timestamp=(-ts "$PALVEX_TIMESTAMP_URL")
   fi
   # The password goes through a pipe, not the command line that ps shows. osslsigncode 2.5 reads
-  # no "-readpass -", but reads the pipe as a file.
+  # no "-readpass -", but reads the pipe as a file. Neither version reads an empty password from
+  # a file; both open a file whose password is empty when given none.
+  password=(-readpass /dev/stdin)
+  [[ -n $PALVEX_SIGN_PASSWORD ]] || password=()
   if ! printf '%s' "$PALVEX_SIGN_PASSWORD" |
-    osslsigncode sign -pkcs12 "$pfx" -readpass /dev/stdin -h sha256 "${timestamp[@]}" \
+    osslsigncode sign -pkcs12 "$pfx" "${password[@]}" -h sha256 "${timestamp[@]}" \
       -n "Palvex Setup" -i https://palvex.dev \
       -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null; then
     rm -f "$dist/palvex-setup.exe"
     echo "release: signing or time-stamping failed (see above); no dist/palvex-setup.exe" >&2
     exit 1
   fi
-  if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
-    echo "Signed dist/palvex-setup.exe (SHA-256, time-stamped by $PALVEX_TIMESTAMP_URL)"
-  else
-    echo "Signed dist/palvex-setup.exe (SHA-256, NO time stamp)"
-    echo "WARNING: without a time stamp the signature stops validating when the signing" \
-      "certificate expires; to add one, set PALVEX_TIMESTAMP_URL to the URL of an RFC 3161" \
-      "time-stamp server (your certificate vendor names one)" >&2
-  fi
+  echo "Signed dist/palvex-setup.exe (SHA-256, time stamp: ${PALVEX_TIMESTAMP_URL:-none})"
 else
   cp "$build/palvex-setup.exe" "$dist/"
   echo "dist/palvex-setup.exe is NOT signed (set PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD to sign)"
@@ -137,7 +170,8 @@ cat "$dist/SHA256SUMS"
 echo "Toolchain: $(dpkg-query -W -f '${Package} ${Version}; ' g++-mingw-w64-x86-64-posix \
   binutils-mingw-w64-x86-64 zlib1g librsvg2-2 libcairo2 libpixman-1-0 libpng16-16 icoutils \
   2>/dev/null || echo unknown)"
+echo "Built from $built_from"
 if $stand_in; then
   echo "TRIAL RELEASE: this setup carries the stand-in palvex.exe, not the real tool; do not publish it"
 fi
-[[ -z $unsigned_tool_note ]] || echo "$unsigned_tool_note"
+for warning in "${warnings[@]}"; do echo "$warning"; done

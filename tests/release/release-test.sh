@@ -2,7 +2,7 @@
 # The release command end to end: two copies of the checkout, in folders of different names, with
 # other clocks, time zones, locales and umasks, the second signed and time-stamped (a throwaway
 # authority on loopback) in ways that must verify, give the same bytes once unsigned, and carry the
-# signed tool unchanged; a wrong tool or password stops a release before it builds.
+# signed tool unchanged; a wrong tool, password or work tree stops a release before it builds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/install-deps.sh openssl osslsigncode python3-pefile
@@ -20,11 +20,14 @@ printf 'int main(void) { return 0; }\n' >"$work/main.c"
 x86_64-w64-mingw32-gcc -o "$work/unsigned.exe" "$work/main.c"
 x86_64-w64-mingw32-gcc -mwindows -o "$work/gui.exe" "$work/main.c"
 x86_64-w64-mingw32-gcc -shared -o "$work/lib.dll" "$work/main.c"
-/usr/bin/python3 -c 'import pefile, sys; pe = pefile.PE(sys.argv[1]); pe.FILE_HEADER.Machine = 0xaa64
-pe.write(sys.argv[2]); pe.FILE_HEADER.Machine = 0x14c; pe.write(sys.argv[3])' "$work/unsigned.exe" \
-  "$work/arm64.exe" "$work/x86.exe"
+printf '#include <iostream>\nint main() { std::cout << 1; }\n' >"$work/main.cpp"
+x86_64-w64-mingw32-g++ -o "$work/needs-dll.exe" "$work/main.cpp"
 osslsigncode sign -pkcs12 "$work/signer.pfx" -pass "$PALVEX_SIGN_PASSWORD" -in "$work/unsigned.exe" \
   -out "$work/tool.exe" >/dev/null
+/usr/bin/python3 -c 'import pefile, sys; pe = pefile.PE(sys.argv[1]); pe.FILE_HEADER.Machine = 0xaa64
+pe.write(sys.argv[2]); pe.FILE_HEADER.Machine = 0x14c; pe.write(sys.argv[3])
+pe = pefile.PE(sys.argv[4]); pe.FILE_HEADER.TimeDateStamp += 1; pe.write(sys.argv[5])' \
+  "$work/unsigned.exe" "$work/arm64.exe" "$work/x86.exe" "$work/tool.exe" "$work/tampered.exe"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Palvex test TSA" -addext \
   extendedKeyUsage=critical,timeStamping -keyout "$work/tsa.key" -out "$work/tsa.pem" 2>/dev/null
 printf '%s\n' '[tsa]' 'default_tsa = t' '[t]' "serial = $work/tsa-serial" 'digests = sha256' \
@@ -45,11 +48,13 @@ for _ in {1..50}; do [[ -s $work/tsa.port ]] && break; sleep 0.1; done
 # An http_proxy set here would otherwise take the loopback request too.
 export PALVEX_TIMESTAMP_URL=http://127.0.0.1:$(<"$work/tsa.port") no_proxy=127.0.0.1
 
-# release FOLDER EPOCH ZONE LOCALE UMASK [PFX]: releases a copy of the checkout made in FOLDER.
+# release FOLDER EPOCH ZONE LOCALE UMASK [PFX]: releases a committed copy of this tree in FOLDER.
 release() {
   mkdir -p "$1"
   git ls-files -z --cached --others --exclude-standard |
     tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -x -C "$1"
+  (cd "$1" && git init -q && git add -A && GIT_COMMITTER_DATE=2000-01-01T00:00Z git -c user.name=T \
+    -c user.email=t@example.invalid commit -q --date=2000-01-01T00:00Z -m "This work tree")
   (cd "$1" && umask "$5" && PALVEX_SIGN_PFX=${6:-} SOURCE_DATE_EPOCH=$2 TZ=$3 LC_ALL=$4 \
     scripts/release.sh "-DPALVEX_TOOL_EXE=$work/tool.exe") >"$1.log" 2>&1 ||
     fail "release in $1 failed"
@@ -57,7 +62,12 @@ release() {
 release "$work/a/palvex" "$(date +%s)" UTC C 022
 release "$work/second/nested/copy" $(($(date +%s) - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 \
   "$work/signer.pfx"
-# Run from $work, where the paths are relative; dist/ of copy a must stay as compared below.
+grep -q '^Built from commit .*, work tree clean$' "$work/a/palvex.log" || fail "commit not named"
+x86_64-w64-mingw32-g++ -I"$work/a/palvex/build/release/version" -o "$work/stand-in.exe" \
+  payload/tool/palvex.cpp
+# Run from $work, where the paths are relative; dist/ of copy a must stay as compared below. Its
+# work tree, now changed, is the last thing a release checks, and only the last row gets that far.
+echo >>"$work/a/palvex/README.md"
 while IFS='|' read -r says tool environment; do
   output=$(cd "$work" && env $environment a/palvex/scripts/release.sh \
     ${tool:+"-DPALVEX_TOOL_EXE=$tool"} 2>&1) && fail "release of '$tool' $environment did not stop"
@@ -70,8 +80,13 @@ is a 32-bit program|x86.exe|
 is a DLL|lib.dll|
 is a GUI program|gui.exe|
 built for another processor (ARM64)|arm64.exe|
+needs libstdc++-6.dll, which Windows lacks|needs-dll.exe|
+is the stand-in|stand-in.exe|
 no Authenticode signature|unsigned.exe|PALVEX_SIGN_PFX=signer.pfx
+no Authenticode signature|tampered.exe|PALVEX_SIGN_PFX=signer.pfx
+needs PALVEX_TIMESTAMP_URL|tool.exe|PALVEX_SIGN_PFX=signer.pfx PALVEX_TIMESTAMP_URL=
 cannot open|tool.exe|PALVEX_SIGN_PFX=signer.pfx PALVEX_SIGN_PASSWORD=wrong
+uncommitted changes|tool.exe|
 EOF
 a=$work/a/palvex/dist b=$work/second/nested/copy/dist
 osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa.pem" -in "$b/palvex-setup.exe" \
@@ -85,5 +100,6 @@ osslsigncode remove-signature -in "$b/palvex-setup.exe" -out "$work/stripped.exe
 cmp "$a/palvex-setup.exe" "$work/stripped.exe" || fail "the two programs differ"
 cmp "$a/palvex-extension.vsix" "$b/palvex-extension.vsix" || fail "the two packages differ"
 (cd "$b" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+scripts/check-setup.py "$a/palvex-setup.exe" "$work/main.c" 2>/dev/null && fail "gate passed main.c"
 rm -rf "$work"
-echo "Release: wrong tools refused; reproducible, signed, time-stamped and verified"
+echo "Release: wrong tools, signing and trees refused; reproducible, signed, time-stamped, verified"
