@@ -9,7 +9,6 @@ command -v npm >/dev/null || ../../scripts/install-deps.sh nodejs npm
 # npm ci rewrites node_modules/.package-lock.json: when it is older, the lock file changed since.
 [ node_modules/.package-lock.json -nt package-lock.json ] ||
   npm ci --no-audit --no-fund --ignore-scripts --loglevel=error
-# Before the browser starts: a package that needs a newer Node says so here, not as a crash.
 node node-engines.mjs package-lock.json
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
