@@ -49,12 +49,13 @@ run=passed
 printf '3\n' | in_root bash -c 'cd /root/palvex && scripts/run.sh' 2>&1 |
   tee "$root/root/run.log" || run="failed (exit code $?)"
 run_time=$((SECONDS - start))
-# The menu as the README shows it, each line in what the setup printed (with CR LF under Wine).
+# The menu as the README shows it, each line in what the setup printed (with CR LF under Wine);
+# the first fault found is the one reported.
 menu=$(awk '/shows a menu:/ { menu = 1 } menu && /^```/ { if (++fence == 2) exit; next }
             fence == 1' "$root/root/palvex/README.md")
-[[ -n $menu ]] || run="failed (no menu found in README.md)"
+[[ -n $menu || $run != passed ]] || run="failed (no menu found in README.md)"
 while IFS= read -r line; do
-  [[ -z $line ]] || tr -d '\r' <"$root/root/run.log" | grep -qF -- "$line" ||
+  [[ -z $line || $run != passed ]] || tr -d '\r' <"$root/root/run.log" | grep -qF -- "$line" ||
     run="failed (the menu line '$line' not shown)"
 done <<<"$menu"
 
