@@ -6,8 +6,8 @@ set -euo pipefail
 
 packages=("$@")
 if [ ${#packages[@]} -eq 0 ]; then
-  packages=(cmake g++ python3 googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-            wine wine64 librsvg2-bin icoutils)
+  packages=(cmake make g++ python3 python3-pefile googletest g++-mingw-w64-x86-64-posix
+            binutils-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils)
 fi
 missing=()
 for package in "${packages[@]}"; do
