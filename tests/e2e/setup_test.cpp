@@ -218,10 +218,6 @@ const fs::path kHere = [] {
 const std::string kTool = Read(kHere / "payload" / "palvex.exe");
 const std::string kVsix = Read(kHere / "payload" / "palvex-extension.vsix");
 
-const fs::path kSystemFolder = [] {
-  wchar_t path[MAX_PATH];
-  return fs::path(path, path + GetSystemDirectoryW(path, MAX_PATH));
-}();
 const bool kWine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 
 void MakeFiles(const fs::path& root, const std::string& files) {
@@ -371,30 +367,25 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
   }
 };
 
-// Gives HKEY_CURRENT_USER\Environment the security descriptor `security` (self-relative) and leaves
-// the one it had there instead.
-void SwapEnvironmentSecurity(std::string* security) {
+// Denies everyone setting values in HKEY_CURRENT_USER\Environment, as a policy may, or gives the
+// key back the security it had before.
+void LockPath(bool lock) {
+  static std::string saved(4096, '\0');
   HKEY key;
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, READ_CONTROL | WRITE_DAC, &key),
             ERROR_SUCCESS);
-  std::string old(4096, '\0');
-  DWORD size = old.size();
-  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, old.data(), &size);
-  const LONG status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security->data());
+  PSECURITY_DESCRIPTOR locked = nullptr;
+  if (lock) {
+    DWORD size = saved.size();
+    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
+                                                         SDDL_REVISION_1, &locked, nullptr);
+  }
+  const LONG status =
+      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, lock ? locked : saved.data());
+  LocalFree(locked);
   RegCloseKey(key);
   ASSERT_EQ(status, ERROR_SUCCESS) << "cannot set the Environment key's security";
-  *security = old;
-}
-
-// A descriptor that lets everyone do anything with a key but set its values.
-std::string NoSetValue() {
-  PSECURITY_DESCRIPTOR descriptor;
-  ULONG size;
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
-                                                       SDDL_REVISION_1, &descriptor, &size);
-  std::string security(static_cast<const char*>(descriptor), size);
-  LocalFree(descriptor);
-  return security;
 }
 
 TEST_P(EndToEnd, Row) {
@@ -416,12 +407,14 @@ TEST_P(EndToEnd, Row) {
   ASSERT_NO_FATAL_FAILURE(WritePath(Fill(row.path, root)));
   SetEnvironmentVariableW(L"LOCALAPPDATA",
                           row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
+  wchar_t system_folder[MAX_PATH];
+  GetSystemDirectoryW(system_folder, MAX_PATH);
   // Wine's own where.exe finds any name.
   std::wstring path = kWine ? (kHere / "fixtures" / "where;").wstring() : L"";
   if (row.code != kNoEditor) path += (kHere / "fixtures" / "code;").wstring();
-  SetEnvironmentVariableW(L"PATH", (path + kSystemFolder.wstring()).c_str());
+  SetEnvironmentVariableW(L"PATH", (path + system_folder).c_str());
   SetEnvironmentVariableW(L"COMSPEC",
-                          row.no_comspec ? nullptr : (kSystemFolder / "cmd.exe").c_str());
+                          row.no_comspec ? nullptr : (fs::path(system_folder) / "cmd.exe").c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
   // Planted files log to the call log when they run or load (see cmake/wine-run.in for DLLs).
@@ -436,14 +429,13 @@ TEST_P(EndToEnd, Row) {
                     folder / name);
     }
   }
-  std::string security = NoSetValue();
   if (row.path_locked) {
-    ASSERT_NO_FATAL_FAILURE(SwapEnvironmentSecurity(&security));
+    ASSERT_NO_FATAL_FAILURE(LockPath(true));
   }
   int exit_code = kWaiting;
   std::string out;
   RunSetup(row, folder, &exit_code, &out);
-  if (row.path_locked) SwapEnvironmentSecurity(&security);
+  if (row.path_locked) LockPath(false);
   if (HasFatalFailure()) return;
 
   EXPECT_EQ(out, Fill(row.out, root));
