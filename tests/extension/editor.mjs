@@ -33,9 +33,9 @@ const COLOURS = [
     '{PI|support.constant}, {E|support.constant}, PIE, pi]'],
 ];
 const ROWS = [
-  ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
-    '<Control+Shift+\\>1<Home><ArrowDown><Control+Shift+\\>2<Home><ArrowDown><Control+Shift+\\>3',
-    '(a1)\n[b2]\n{c3|}'],
+  ['jumps go to the matching ), ] and }, and Ctrl+/ comments a line out', '|(a)\n[b]\n{c}',
+    '<Ctrl+Shift+\\>1<Home><ArrowDown><Ctrl+Shift+\\>2<Home><ArrowDown><Ctrl+Shift+\\>3<Ctrl+/>',
+    '(a1)\n[b2]\n# {c3|}'],
   ['( [ { " and \' close themselves', '|', 'f([{"<End> \'', 'f([{""}]) \'|\''],
   ['( [ { " \' typed over a selection surround it', 'a «b» c', '([{"\'', 'a ([{"\'«b»\'"}]) c'],
   ['elif, else, catch and end outdent below an indented then, else, try and catch',
@@ -108,7 +108,7 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
   // The commands that the rows' keys run, as monaco binds them; any other key types itself.
   const commands = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
     Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
-    'Control+Shift+\\': ['editor.action.jumpToBracket'] };
+    'Ctrl+/': ['editor.action.commentLine'], 'Ctrl+Shift+\\': ['editor.action.jumpToBracket'] };
   const offsetOf = (position) => model.getOffsetAt(position);
   // A selection as a mark to put in: each tab stop's as «N:…», the last one as | or «…».
   const markOf = (selection, open) => ({ open, start: offsetOf(selection.getStartPosition()),
