@@ -37,6 +37,8 @@ const ROWS = [
     '<Ctrl+Shift+\\>1<Home><ArrowDown><Ctrl+Shift+\\>2<Home><ArrowDown><Ctrl+Shift+\\>3<Ctrl+/>',
     '(a1)\n[b2]\n# {c3|}'],
   ['( [ { " and \' close themselves', '|', 'f([{"<End> \'', 'f([{""}]) \'|\''],
+  [`' in "..." and in a comment stays single`, `a = "b | c" # d`, `'<End> '`, `a = "b ' c" # d '|`],
+  [`" in '...' and in a comment stays single`, `a = 'b | c' # d`, `"<End> "`, `a = 'b " c' # d "|`],
   ['( [ { " \' typed over a selection surround it', 'a «b» c', '([{"\'', 'a ([{"\'«b»\'"}]) c'],
   ['elif, else, catch and end outdent below an indented then, else, try and catch',
     '  if a then\n    |', 'elif b then<Enter>else<Enter>end<Enter>try<Enter>catch<Enter>end',
@@ -45,14 +47,12 @@ const ROWS = [
     'try<Enter>catch<Enter>else<Enter>while a do<Enter>if a then<Enter>',
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
 ];
-// Each snippet, found by its prefix, expanded and walked through its tab stops with Tab.
+// Snippets, found by their prefix, expanded and walked through their tab stops with Tab.
 const SNIPPETS = [
   ['function', 'function «1:name»(«2:params»)\n  |\nend'], ['fn', 'function(«1:params»)\n  |\nend'],
   ['if', 'if «1:condition» then\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
   ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['print', 'print(«value»)'],
-  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['let', 'let «1:name» = «value»'],
-  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'],
-  ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
+  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
 ];
 
 // Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
