@@ -29,8 +29,8 @@ const COLOURS = [
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
     '{elif|keyword.control} endless {end|keyword.control}'],
-  ['c = [true, PI, E, PIE, pi]', 'c {=|keyword.operator} [{true|constant.language}, ' +
-    '{PI|support.constant}, {E|support.constant}, PIE, pi]'],
+  ['c = [true, PI, E, PIE, pi, len (s)]', 'c {=|keyword.operator} [{true|constant.language}, ' +
+    '{PI|support.constant}, {E|support.constant}, PIE, pi, {len|support.function.builtin} (s)]'],
 ];
 const ROWS = [
   ['jumps go to the matching ), ] and }, and Ctrl+/ comments a line out', '|(a)\n[b]\n{c}',
