@@ -29,14 +29,16 @@ const COLOURS = [
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
     '{elif|keyword.control} endless {end|keyword.control}'],
-  ['c = [true, PI, E, PIE, pi]', 'c {=|keyword.operator} [{true|constant.language}, ' +
-    '{PI|support.constant}, {E|support.constant}, PIE, pi]'],
+  ['c = [true, PI, E, PIE, pi, len (s)]', 'c {=|keyword.operator} [{true|constant.language}, ' +
+    '{PI|support.constant}, {E|support.constant}, PIE, pi, {len|support.function.builtin} (s)]'],
 ];
 const ROWS = [
-  ['jumps go to the matching ), ] and }', '|(a)\n[b]\n{c}',
-    '<Control+Shift+\\>1<Home><ArrowDown><Control+Shift+\\>2<Home><ArrowDown><Control+Shift+\\>3',
-    '(a1)\n[b2]\n{c3|}'],
+  ['jumps go to the matching ), ] and }, and Ctrl+/ comments a line out', '|(a)\n[b]\n{c}',
+    '<Ctrl+Shift+\\>1<Home><ArrowDown><Ctrl+Shift+\\>2<Home><ArrowDown><Ctrl+Shift+\\>3<Ctrl+/>',
+    '(a1)\n[b2]\n# {c3|}'],
   ['( [ { " and \' close themselves', '|', 'f([{"<End> \'', 'f([{""}]) \'|\''],
+  [`' in "..." and in a comment stays single`, `a = "b | c" # d`, `'<End> '`, `a = "b ' c" # d '|`],
+  [`" in '...' and in a comment stays single`, `a = 'b | c' # d`, `"<End> "`, `a = 'b " c' # d "|`],
   ['( [ { " \' typed over a selection surround it', 'a «b» c', '([{"\'', 'a ([{"\'«b»\'"}]) c'],
   ['elif, else, catch and end outdent below an indented then, else, try and catch',
     '  if a then\n    |', 'elif b then<Enter>else<Enter>end<Enter>try<Enter>catch<Enter>end',
@@ -45,14 +47,12 @@ const ROWS = [
     'try<Enter>catch<Enter>else<Enter>while a do<Enter>if a then<Enter>',
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
 ];
-// Each snippet, found by its prefix, expanded and walked through its tab stops with Tab.
+// Snippets, found by their prefix, expanded and walked through their tab stops with Tab.
 const SNIPPETS = [
   ['function', 'function «1:name»(«2:params»)\n  |\nend'], ['fn', 'function(«1:params»)\n  |\nend'],
   ['if', 'if «1:condition» then\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
   ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['print', 'print(«value»)'],
-  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['let', 'let «1:name» = «value»'],
-  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'],
-  ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
+  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
 ];
 
 // Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
@@ -108,7 +108,7 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
   // The commands that the rows' keys run, as monaco binds them; any other key types itself.
   const commands = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
     Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
-    'Control+Shift+\\': ['editor.action.jumpToBracket'] };
+    'Ctrl+/': ['editor.action.commentLine'], 'Ctrl+Shift+\\': ['editor.action.jumpToBracket'] };
   const offsetOf = (position) => model.getOffsetAt(position);
   // A selection as a mark to put in: each tab stop's as «N:…», the last one as | or «…».
   const markOf = (selection, open) => ({ open, start: offsetOf(selection.getStartPosition()),
