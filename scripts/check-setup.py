@@ -4,18 +4,28 @@
     (a downloaded setup shares Downloads with whatever else was downloaded);
   - its manifest asks for asInvoker, or Windows elevates a program named *setup*, and for UTF-8;
   - resource 101 is the tool, byte for byte;
-  - its version resource carries the version in the project() line of CMakeLists.txt.
+  - its version resource carries the version in the project() line of CMakeLists.txt;
+  - the extension package shipped beside it (and embedded in it) has the VSIX layout that VS Code
+    installs, and names the extension that the setup's uninstall command removes.
 Exit code 0 when it may; otherwise 1, and one line on stderr for each fault.
 
-Usage: check-setup.py SETUP_EXE TOOL_EXE
+Usage: check-setup.py SETUP_EXE TOOL_EXE VSIX
 
 Runs as /usr/bin/python3, the interpreter Debian's python3-pefile is installed for.
 """
+import json
 import os
 import re
 import sys
+import zipfile
+from xml.dom import minidom
 
 import pefile
+
+PACKAGE_ENTRIES = [
+    "extension.vsixmanifest", "[Content_Types].xml", "extension/package.json",
+    "extension/language-configuration.json", "extension/README.md",
+    "extension/syntaxes/palvex.tmLanguage.json", "extension/snippets/palvex.json"]
 
 
 def Resource(pe, type_id, name_id):
@@ -65,10 +75,35 @@ def Faults(setup_path, tool_path):
     return faults
 
 
+def PackageFaults(setup_path, package_path):
+    """What is wrong with the package, or with the uninstall command that names its extension. XML
+    or JSON that does not parse stops the check with Python's own error."""
+    package = zipfile.ZipFile(package_path)
+    if package.namelist() != PACKAGE_ENTRIES:
+        return ["the package holds %s, not %s in that order" %
+                (package.namelist(), PACKAGE_ENTRIES)]
+    faults = []
+    if any(entry.compress_type != zipfile.ZIP_DEFLATED for entry in package.infolist()):
+        faults.append("the package stores entries uncompressed, not deflated")
+    minidom.parseString(package.read("[Content_Types].xml"))
+    package_json = json.loads(package.read("extension/package.json"))
+    identity = minidom.parseString(package.read("extension.vsixmanifest")).getElementsByTagName(
+        "Identity")[0]
+    with open(setup_path, "rb") as setup:
+        uninstall = re.search(rb"--uninstall-extension (\S+)", setup.read())
+    names = {"%s.%s" % (package_json["publisher"], package_json["name"]),
+             "%s.%s" % (identity.getAttribute("Publisher"), identity.getAttribute("Id")),
+             uninstall.group(1).decode() if uninstall else "no uninstall command"}
+    if len(names) != 1:
+        faults.append("the package's two manifests and the uninstall command name %s" %
+                      " and ".join(sorted(names)))
+    return faults
+
+
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) != 4:
         sys.exit(__doc__)
-    faults = Faults(argv[1], argv[2])
+    faults = Faults(argv[1], argv[2]) + PackageFaults(argv[1], argv[3])
     for fault in faults:
         print("%s must not ship: %s" % (argv[1], fault), file=sys.stderr)
     return 1 if faults else 0

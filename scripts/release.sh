@@ -134,8 +134,8 @@ rm -rf "$build"
 cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$tool" \
   "${cmake_args[@]}" >/dev/null
 cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
-scripts/check-setup.py "$build/palvex-setup.exe" "${tool:-$build/payload/embedded/palvex.exe}" ||
-  exit 1
+scripts/check-setup.py "$build/palvex-setup.exe" "${tool:-$build/payload/embedded/palvex.exe}" \
+  "$build/payload/embedded/palvex-extension.vsix" || exit 1
 
 mkdir -p "$dist"
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"

@@ -100,6 +100,7 @@ osslsigncode remove-signature -in "$b/palvex-setup.exe" -out "$work/stripped.exe
 cmp "$a/palvex-setup.exe" "$work/stripped.exe" || fail "the two programs differ"
 cmp "$a/palvex-extension.vsix" "$b/palvex-extension.vsix" || fail "the two packages differ"
 (cd "$b" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
-scripts/check-setup.py "$a/palvex-setup.exe" "$work/main.c" 2>/dev/null && fail "gate passed main.c"
+scripts/check-setup.py "$a/palvex-setup.exe" "$work/main.c" "$a/palvex-extension.vsix" \
+  2>/dev/null && fail "gate passed main.c"
 rm -rf "$work"
 echo "Release: wrong tools, signing and trees refused; reproducible, signed, time-stamped, verified"
