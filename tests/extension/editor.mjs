@@ -14,14 +14,14 @@ const { languages: [language], grammars: [grammar], snippets: [snippetFile] } =
 const COLOURS = [
   ['#pragma strict on # why', '{#pragma|keyword.control.directive} ' +
     '{strict|entity.name.tag}{ on # why|comment.line.number-sign}'],
-  ['s = "\\$\\n\\q${sum(xs) + 1.5}" + \'\\n\\$${x}\\\'\'',
+  ['s = "\\$\\n\\q${sum(xs) + 1.5}" + \'\\n\\$${x}\\\'\' + x',
     's {=|keyword.operator} {"|string.quoted.double}{\\$|constant.character.escape}' +
     '{\\n|constant.character.escape}{\\q|string.quoted.double}' +
     '{${|punctuation.definition.interpolation.begin}{sum|support.function.builtin}' +
     '{(xs) |meta.interpolation}{+|keyword.operator}{ |meta.interpolation}{1.5|constant.numeric}' +
     '{}|punctuation.definition.interpolation.end}{"|string.quoted.double} {+|keyword.operator} ' +
     '{\'|string.quoted.single}{\\n|constant.character.escape}{\\$${x}|string.quoted.single}' +
-    '{\\\'|constant.character.escape}{\'|string.quoted.single}'],
+    '{\\\'|constant.character.escape}{\'|string.quoted.single} {+|keyword.operator} x'],
   ['function area(w, h)', '{function|storage.type.function} ' +
     '{area|entity.name.function}(w, h)'],
   ['f = function(x)', 'f {=|keyword.operator} {function|storage.type.function}(x)'],
@@ -29,8 +29,9 @@ const COLOURS = [
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
     '{elif|keyword.control} endless {end|keyword.control}'],
-  ['c = [true, PI, E, PIE, pi, len (s)]', 'c {=|keyword.operator} [{true|constant.language}, ' +
-    '{PI|support.constant}, {E|support.constant}, PIE, pi, {len|support.function.builtin} (s)]'],
+  ['c = [true, PI, E, PIE, pi, len (s), f (x)]', 'c {=|keyword.operator} [' +
+    '{true|constant.language}, {PI|support.constant}, {E|support.constant}, PIE, pi, ' +
+    '{len|support.function.builtin} (s), {f|entity.name.function.call} (x)]'],
 ];
 const ROWS = [
   ['jumps go to the matching ), ] and }, and Ctrl+/ comments a line out', '|(a)\n[b]\n{c}',
@@ -53,6 +54,7 @@ const SNIPPETS = [
   ['if', 'if «1:condition» then\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
   ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['print', 'print(«value»)'],
   ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
+  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'], ['let', 'let «1:name» = «value»'],
 ];
 
 // Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
