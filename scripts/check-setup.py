@@ -3,10 +3,12 @@
   - it imports KERNEL32 and msvcrt alone, KnownDLLs that never come from the program's folder
     (a downloaded setup shares Downloads with whatever else was downloaded);
   - its manifest asks for asInvoker, or Windows elevates a program named *setup*, and for UTF-8;
-  - resource 101 is the tool, byte for byte;
-  - its version resource carries the version in the project() line of CMakeLists.txt;
-  - the extension package shipped beside it (and embedded in it) has the VSIX layout that VS Code
-    installs, and names the extension that the setup's uninstall command removes.
+  - resource 101 is the tool and resource 102 the extension package shipped beside it, byte for
+    byte;
+  - its version resource and the package's two manifests carry the version in the project() line
+    of CMakeLists.txt;
+  - the package has the VSIX layout that VS Code installs, and names the extension that the
+    setup's uninstall command removes.
 Exit code 0 when it may; otherwise 1, and one line on stderr for each fault.
 
 Usage: check-setup.py SETUP_EXE TOOL_EXE VSIX
@@ -39,7 +41,15 @@ def Resource(pe, type_id, name_id):
     return None
 
 
-def Faults(setup_path, tool_path):
+def Version():
+    """The version of the project() line in CMakeLists.txt, read from the line itself: the build's
+    own idea of the version is among what is checked."""
+    with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as cmake_lists:
+        return re.search(r"^project\(\w+ VERSION (\d+\.\d+\.\d+)\b", cmake_lists.read(),
+                         re.MULTILINE).group(1)
+
+
+def Faults(setup_path, tool_path, package_path):
     pe = pefile.PE(setup_path, fast_load=True)
     pe.parse_data_directories(directories=[
         pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
@@ -54,14 +64,12 @@ def Faults(setup_path, tool_path):
     for needed in [b'level="asInvoker"', b">UTF-8</activeCodePage>"]:
         if needed not in manifest:
             faults.append("its manifest lacks %s" % needed.decode())
-    with open(tool_path, "rb") as tool:
-        if Resource(pe, pefile.RESOURCE_TYPE["RT_RCDATA"], 101) != tool.read():
-            faults.append("resource 101 is not %s byte for byte" % tool_path)
+    for name, path in [(101, tool_path), (102, package_path)]:
+        with open(path, "rb") as payload:
+            if Resource(pe, pefile.RESOURCE_TYPE["RT_RCDATA"], name) != payload.read():
+                faults.append("resource %d is not %s byte for byte" % (name, path))
 
-    # Read from the line itself: the build's own idea of the version is among what is checked.
-    with open(os.path.join(os.path.dirname(__file__), "..", "CMakeLists.txt")) as cmake_lists:
-        version = re.search(r"^project\(\w+ VERSION (\d+\.\d+\.\d+)\b", cmake_lists.read(),
-                            re.MULTILINE).group(1)
+    version = Version()
     # What Explorer's Details tab shows as the file and the product version.
     fixed = pe.VS_FIXEDFILEINFO[0]
     file_version = "%d.%d.%d.%d" % (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
@@ -97,13 +105,18 @@ def PackageFaults(setup_path, package_path):
     if len(names) != 1:
         faults.append("the package's two manifests and the uninstall command name %s" %
                       " and ".join(sorted(names)))
+    versions = (package_json["version"], identity.getAttribute("Version"))
+    if set(versions) != {Version()}:
+        faults.append("the package's manifests say version %s (package.json) and %s"
+                      " (extension.vsixmanifest), not %s as in CMakeLists.txt" %
+                      (*versions, Version()))
     return faults
 
 
 def main(argv):
     if len(argv) != 4:
         sys.exit(__doc__)
-    faults = Faults(argv[1], argv[2]) + PackageFaults(argv[1], argv[3])
+    faults = Faults(argv[1], argv[2], argv[3]) + PackageFaults(argv[1], argv[3])
     for fault in faults:
         print("%s must not ship: %s" % (argv[1], fault), file=sys.stderr)
     return 1 if faults else 0
