@@ -2,93 +2,135 @@
 # Builds the release artefacts from scratch in build/release (the windows preset's settings, tests
 # off, only the setup program and its payloads) and writes to dist/:
 #   palvex-setup.exe         signed when PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD are set, and then
-#                            time-stamped by the RFC 3161 server at PALVEX_TIMESTAMP_URL when set
+#                            time-stamped by the RFC 3161 server at PALVEX_TIMESTAMP_URL
 #   palvex-extension.vsix    the extension package the setup embeds, for installing by hand
 #   SHA256SUMS               sha256sum lines for both, computed after signing
+# dist/ is emptied first; a release that stops leaves it empty.
 #
 # Usage: scripts/release.sh -DPALVEX_TOOL_EXE=PATH [OPTION...] [CMAKE_ARG...]
 #        scripts/release.sh --stand-in [OPTION...] [CMAKE_ARG...]
-# PATH is the real palvex.exe, embedded byte for byte; a relative PATH is taken from the folder the
-# command runs in. Before anything is built it must prove to be a 64-bit x64 Windows console
-# program that needs no DLL beyond Windows' own and is no build of the stand-in, and for a signed
-# release also carry an Authenticode signature that matches its bytes: SmartScreen and virus
-# scanners judge palvex.exe by its own signature, not the setup's.
+# PATH is the real palvex.exe; a relative PATH is taken from the folder the command runs in. The
+# release copies it once into build/release/input and checks, embeds and compares that copy. It
+# must prove to be a 64-bit x64 Windows console program that needs no DLL beyond Windows' own and
+# is no build of the stand-in, and for a signed release also carry an Authenticode signature that
+# matches its bytes, made with the release's own certificate: SmartScreen and virus scanners judge
+# palvex.exe by its own signature, not the setup's.
 # --stand-in makes a trial release with the stand-in from payload/tool instead, which answers
 # `palvex --version` like the real tool; the release says at its end that it is not to be published.
 # Each OPTION lets one check pass, and the release says so in its last lines:
-#   --unsigned-tool   a tool without a signature of its own in a signed setup
-#   --no-timestamp    a signed release without PALVEX_TIMESTAMP_URL
-#   --allow-dirty     a work tree whose tracked files differ from its commit, or no checkout at all
-# Other arguments go to CMake's configure step. Before anything is written to dist/, the program
-# built must pass scripts/check-setup.py, whatever those arguments changed.
+#   --unsigned-tool         a tool without a signature of its own in a signed setup
+#   --tool-signer SHA256    a tool signed by the certificate with that SHA-256 fingerprint
+#   --no-timestamp          a signed release without PALVEX_TIMESTAMP_URL
+#   --allow-dirty           a work tree whose tracked files differ from its commit, or no checkout
+# Other arguments go to CMake's configure step; none may name PALVEX_TOOL_EXE. Before anything is
+# written to dist/, the program built must pass scripts/check-setup.py and scripts/smoke-setup.sh,
+# whatever those arguments changed.
 #
 # The unsigned files are the same bytes on every build of the same commit with the same toolchain
 # and tool (tests/release/release-test.sh checks it); `osslsigncode remove-signature` turns the
 # signed program back into the unsigned one.
 set -euo pipefail
 
-tool= stand_in=false unsigned_tool=false no_timestamp=false allow_dirty=false cmake_args=()
-for arg; do
-  case $arg in
-    --stand-in) stand_in=true ;;
-    --unsigned-tool) unsigned_tool=true ;;
-    --no-timestamp) no_timestamp=true ;;
-    --allow-dirty) allow_dirty=true ;;
-    -DPALVEX_TOOL_EXE=* | -DPALVEX_TOOL_EXE:*=*) tool=${arg#*=} ;;
-    *) cmake_args+=("$arg") ;;
-  esac
-done
-# Paths the maintainer typed are taken from the folder they typed them in.
-[[ -z $tool || $tool == /* ]] || tool=$PWD/$tool
-pfx=${PALVEX_SIGN_PFX:-}
-[[ -z $pfx || $pfx == /* ]] || pfx=$PWD/$pfx
+here=$PWD
 cd "$(dirname "$0")/.."
 build=build/release
 dist=dist
+# Nothing of an earlier release may pass for this one's, should this one stop: a maintainer who
+# uploads dist/ after a failed run would ship the old release as new.
+mkdir -p "$dist" && find "$dist" -mindepth 1 -delete
+EmptyDistOnFailure() {
+  if (($1)); then
+    find "$dist" -mindepth 1 -delete
+    echo "release: stopped; dist/ is empty" >&2
+  fi
+}
+trap 'EmptyDistOnFailure $?' EXIT
+Refuse() {
+  echo "release: $*" >&2
+  exit 2
+}
+
+tool= stand_in=false unsigned_tool=false tool_signer= no_timestamp=false allow_dirty=false
+cmake_args=()
+while (($#)); do
+  case $1 in
+    --stand-in) stand_in=true ;;
+    --unsigned-tool) unsigned_tool=true ;;
+    --tool-signer)
+      (($# > 1)) || Refuse "--tool-signer needs the SHA-256 fingerprint of a certificate"
+      tool_signer=$2 && shift ;;
+    --no-timestamp) no_timestamp=true ;;
+    --allow-dirty) allow_dirty=true ;;
+    -DPALVEX_TOOL_EXE=* | -DPALVEX_TOOL_EXE:*=*)
+      if [[ -z $tool ]]; then tool=${1#*=}; else cmake_args+=("$1"); fi ;;
+    *) cmake_args+=("$1") ;;
+  esac
+  shift
+done
+# Paths the maintainer typed are taken from the folder they typed them in.
+[[ -z $tool || $tool == /* ]] || tool=$here/$tool
+pfx=${PALVEX_SIGN_PFX:-}
+[[ -z $pfx || $pfx == /* ]] || pfx=$here/$pfx
 
 if $stand_in && [[ -n $tool ]]; then
-  echo "release: --stand-in and -DPALVEX_TOOL_EXE exclude each other" >&2
-  exit 2
+  Refuse "--stand-in and -DPALVEX_TOOL_EXE exclude each other"
 fi
 if ! $stand_in && [[ -z $tool ]]; then
-  echo "release: a release needs the real palvex.exe; name it with -DPALVEX_TOOL_EXE=PATH (a 64-bit" \
-    "x64 Windows console program). For a trial release with the stand-in, pass --stand-in." >&2
-  exit 2
+  Refuse "a release needs the real palvex.exe; name it with -DPALVEX_TOOL_EXE=PATH (a 64-bit" \
+    "x64 Windows console program). For a trial release with the stand-in, pass --stand-in."
 fi
+# The tool reaches the build only as the checked copy below; any other spelling (-D NAME=PATH in
+# two words, a second one, -U) would embed a file that nothing checked.
+for arg in "${cmake_args[@]}"; do
+  if [[ ${arg^^} == *PALVEX_TOOL_EXE* ]]; then
+    Refuse "the CMake argument '$arg' names PALVEX_TOOL_EXE; give the tool once, as" \
+      "-DPALVEX_TOOL_EXE=PATH in one word, or pass --stand-in"
+  fi
+done
+# A mistyped PALVEX_SIGN_PFX would otherwise make an unsigned release of one meant to be signed.
+for variable in PALVEX_SIGN_PASSWORD PALVEX_TIMESTAMP_URL; do
+  if [[ -z $pfx && -n ${!variable:-} ]]; then
+    Refuse "$variable is set but PALVEX_SIGN_PFX is not: set PALVEX_SIGN_PFX to sign, or unset" \
+      "$variable for an unsigned release"
+  fi
+done
 
+rm -rf "$build"
+# The one copy of the tool that is checked, embedded and compared: a file that changes after its
+# check cannot reach the setup.
+input=$PWD/$build/input
+mkdir -p "$input" && chmod 700 "$input"
 sign=false warnings=()
 if [[ -n $pfx ]]; then
-  if [[ ! -f $pfx || -z ${PALVEX_SIGN_PASSWORD+set} ]]; then
-    echo "release: PALVEX_SIGN_PFX must name a PKCS#12 file and PALVEX_SIGN_PASSWORD be set" >&2
-    exit 2
-  fi
+  [[ -f $pfx ]] || Refuse "PALVEX_SIGN_PFX names no file: $pfx"
+  [[ -n ${PALVEX_SIGN_PASSWORD+set} ]] ||
+    Refuse "PALVEX_SIGN_PASSWORD is unset; set it to the password of $pfx (empty for none)"
   scripts/install-deps.sh osslsigncode openssl
   # A wrong password should stop the release before a build, not after it. Files from older
-  # tools use ciphers that OpenSSL 3 keeps in its legacy provider.
-  if ! openssl pkcs12 -in "$pfx" -passin env:PALVEX_SIGN_PASSWORD -noout 2>/dev/null &&
-     ! openssl pkcs12 -legacy -in "$pfx" -passin env:PALVEX_SIGN_PASSWORD -noout \
-       2>/dev/null; then
-    echo "release: cannot open $pfx with PALVEX_SIGN_PASSWORD" >&2
-    exit 2
-  fi
+  # tools use ciphers that OpenSSL 3 keeps in its legacy provider. The certificate that goes with
+  # the key is the one the tool must be signed with.
+  for legacy in "" -legacy; do
+    openssl pkcs12 $legacy -in "$pfx" -passin env:PALVEX_SIGN_PASSWORD -nokeys -clcerts \
+      -out "$input/signer.pem" 2>/dev/null && break
+  done
+  [[ -s $input/signer.pem ]] || Refuse "cannot open $pfx with PALVEX_SIGN_PASSWORD"
   # Windows accepts a signature without a time stamp only while the certificate is valid; a time
   # stamp proves it was made then, so it keeps validating after expiry.
   if [[ -z ${PALVEX_TIMESTAMP_URL:-} ]]; then
     if ! $no_timestamp; then
-      echo "release: a signed release needs PALVEX_TIMESTAMP_URL, the URL of an RFC 3161" \
-        "time-stamp server (your certificate's vendor names one): without a time stamp the" \
-        "signature stops validating when the certificate expires. Pass --no-timestamp to sign" \
-        "without one." >&2
-      exit 2
+      Refuse "a signed release needs PALVEX_TIMESTAMP_URL, the URL of an RFC 3161 time-stamp" \
+        "server (your certificate's vendor names one): without a time stamp the signature stops" \
+        "validating when the certificate expires. Pass --no-timestamp to sign without one."
     fi
     warnings+=("WARNING: NO time stamp (--no-timestamp); the signature expires with the certificate")
   fi
   sign=true
 fi
 
-scripts/install-deps.sh python3-pefile
+scripts/install-deps.sh python3-pefile python3-asn1crypto
 if ! $stand_in; then
-  scripts/check-tool.py "$tool" || exit 2
+  cp -- "$tool" "$input/palvex.exe" 2>/dev/null || true
+  scripts/check-tool.py "$input/palvex.exe" "$tool" || exit 2
 fi
 # osslsigncode verify fails also for a good signature whose certificate this machine does not trust
 # (a test certificate, a vendor missing from its store), and that failure is not what counts here:
@@ -99,14 +141,20 @@ ToolSignatureMatches() {
     /^Calculated message digest/ { calculated = calculated $5 " " }
     END { exit !(current != "" && current == calculated) }'
 }
-if $sign && { $stand_in || ! ToolSignatureMatches "$tool"; }; then
+if $sign && { $stand_in || ! ToolSignatureMatches "$input/palvex.exe"; }; then
   if ! $unsigned_tool; then
-    echo "release: ${tool:-the stand-in palvex.exe} carries no Authenticode signature that" \
-      "matches its bytes, and a signed setup must not deliver an unsigned program. Sign" \
-      "palvex.exe first, or pass --unsigned-tool to ship it unsigned." >&2
-    exit 2
+    Refuse "${tool:-the stand-in palvex.exe} carries no Authenticode signature that matches its" \
+      "bytes, and a signed setup must not deliver an unsigned program. Sign palvex.exe first," \
+      "or pass --unsigned-tool to ship it unsigned."
   fi
   warnings+=("WARNING: the signed setup carries an UNSIGNED palvex.exe (--unsigned-tool)")
+elif $sign; then
+  # Anyone can re-sign a changed tool with a certificate of their own, and its digests then agree.
+  scripts/check-tool.py --signer "$input/signer.pem" ${tool_signer:+--allowed "$tool_signer"} \
+    "$input/palvex.exe" "$tool" || exit 2
+  if [[ -n $tool_signer ]]; then
+    warnings+=("WARNING: palvex.exe may be signed by another certificate, $tool_signer (--tool-signer)")
+  fi
 fi
 
 # A release names the commit it was built from; one with changes that no commit holds cannot be
@@ -121,23 +169,27 @@ else
 fi
 if ! $clean; then
   if ! $allow_dirty; then
-    echo "release: this would be built from $built_from, and no commit could rebuild it." \
-      "Release from a checkout with everything committed, or pass --allow-dirty." >&2
-    exit 2
+    Refuse "this would be built from $built_from, and no commit could rebuild it." \
+      "Release from a checkout with everything committed, or pass --allow-dirty."
   fi
   warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
 fi
 
-# Nothing of an earlier release stays to pass for this one's, should this one fail.
-rm -f "$dist/palvex-setup.exe" "$dist/palvex-extension.vsix" "$dist/SHA256SUMS"
-rm -rf "$build"
-cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$tool" \
+embedded=${tool:+$input/palvex.exe}
+cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$embedded" \
   "${cmake_args[@]}" >/dev/null
+# -C scripts and presets can set the variable too.
+cached=$(sed -n 's/^PALVEX_TOOL_EXE:[A-Z]*=//p' "$build/CMakeCache.txt")
+if [[ $cached != "$embedded" ]]; then
+  Refuse "after configuring, PALVEX_TOOL_EXE is '$cached', not the checked copy" \
+    "'$embedded': one of the CMake arguments set it"
+fi
 cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
-scripts/check-setup.py "$build/palvex-setup.exe" "${tool:-$build/payload/embedded/palvex.exe}" \
+scripts/check-setup.py "$build/palvex-setup.exe" "${embedded:-$build/payload/embedded/palvex.exe}" \
   "$build/payload/embedded/palvex-extension.vsix" || exit 1
+scripts/install-deps.sh wine wine64
+scripts/smoke-setup.sh "$build/palvex-setup.exe" "$build/smoke-prefix" || exit 1
 
-mkdir -p "$dist"
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
 if $sign; then
   # osslsigncode fails when the server gives no time stamp, and the release then ships nothing.
@@ -154,8 +206,7 @@ if $sign; then
     osslsigncode sign -pkcs12 "$pfx" "${password[@]}" -h sha256 "${timestamp[@]}" \
       -n "Palvex Setup" -i https://palvex.dev \
       -in "$build/palvex-setup.exe" -out "$dist/palvex-setup.exe" >/dev/null; then
-    rm -f "$dist/palvex-setup.exe"
-    echo "release: signing or time-stamping failed (see above); no dist/palvex-setup.exe" >&2
+    echo "release: signing or time-stamping failed (see above)" >&2
     exit 1
   fi
   echo "Signed dist/palvex-setup.exe (SHA-256, time stamp: ${PALVEX_TIMESTAMP_URL:-none})"
