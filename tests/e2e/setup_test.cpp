@@ -360,9 +360,96 @@ LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The account's own Path value and Environment key DACL, saved before the first row and put back
+// after the last: the rows change both, and Explorer keeps what a row last broadcast. A run that
+// finds them saved was killed before it put them back, and does that first. In the user's own temp
+// folder, where Windows points TEMP, rather than in TEMP: Wine leaves TEMP out of the environment
+// of programs started while the key is locked, as it is after a kill.
+const fs::path kSaved = [] {
+  const wchar_t* local_app_data = _wgetenv(L"LOCALAPPDATA");
+  return fs::path(local_app_data ? local_app_data : L"") / "Temp" / "palvex-e2e-account.saved";
+}();
+
+// The Environment key's DACL as SDDL, a newline, the Path value's type or "none", a newline and the
+// value's bytes; "" when they cannot be read.
+std::string ReadAccount() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE | READ_CONTROL, &key)) {
+    return "";
+  }
+  std::string dacl(1 << 16, '\0'), value(1 << 17, '\0');
+  DWORD dacl_size = dacl.size(), type, size = value.size();
+  const LONG status =
+      RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+  char* sddl = nullptr;
+  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, dacl.data(), &dacl_size) == 0) {
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(dacl.data(), SDDL_REVISION_1,
+                                                         DACL_SECURITY_INFORMATION, &sddl, nullptr);
+  }
+  RegCloseKey(key);
+  if (sddl == nullptr || (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)) return "";
+  const std::string kind = status == ERROR_SUCCESS ? std::to_string(type) : "none";
+  const std::string account = sddl + ("\n" + kind + "\n") + value.substr(0, status ? 0 : size);
+  LocalFree(sddl);
+  return account;
+}
+
+void SetEnvironmentDacl(const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr))
+      << "not a DACL: " << sddl;
+  HKEY key;
+  LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, WRITE_DAC, &key);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot give the Environment key the DACL " << sddl;
+}
+
+// Puts the saved account back and broadcasts it, so that Explorer takes the user's own Path back.
+void RestoreAccount() {
+  const std::string saved = Read(kSaved);
+  const size_t dacl_end = saved.find('\n'), type_end = saved.find('\n', dacl_end + 1);
+  ASSERT_NE(type_end, std::string::npos) << kSaved << " holds no saved account";
+  ASSERT_NO_FATAL_FAILURE(SetEnvironmentDacl(saved.substr(0, dacl_end)));
+  const std::string type = saved.substr(dacl_end + 1, type_end - dacl_end - 1);
+  const std::string value = saved.substr(type_end + 1);
+  const LONG status =
+      type == "none" ? RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path")
+                     : RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path", std::stoul(type),
+                                       value.data(), static_cast<DWORD>(value.size()));
+  ASSERT_TRUE(status == ERROR_SUCCESS || (type == "none" && status == ERROR_FILE_NOT_FOUND))
+      << "cannot put the Path value back: " << status;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                      SMTO_ABORTIFHUNG, 5000, nullptr);
+  fs::remove(kSaved);
+}
+
+// Adds to the Environment key's own DACL, first, an entry that denies everyone setting values, as
+// a policy may; or puts the saved DACL back.
+void LockPath(bool lock) {
+  const std::string saved = Read(kSaved);
+  std::string sddl = saved.substr(0, saved.find('\n'));
+  if (lock) sddl.insert(std::min(sddl.find('('), sddl.size()), "(D;;0x2;;;WD)");
+  SetEnvironmentDacl(sddl);
+}
+
 class EndToEnd : public ::testing::TestWithParam<Row> {
  protected:
   static void SetUpTestSuite() {
+    if (fs::exists(kSaved)) {
+      ASSERT_NO_FATAL_FAILURE(RestoreAccount());
+    }
+    const std::string account = ReadAccount(), part = kSaved.string() + ".part";
+    ASSERT_NE(account, "") << "cannot read the Path value or the Environment key's DACL";
+    fs::create_directories(kSaved.parent_path());
+    std::ofstream(part, std::ios::binary) << account;
+    // Only a whole file counts: the next run would restore from a half-written one.
+    ASSERT_EQ(Read(part), account) << "cannot save the account in " << part;
+    fs::rename(part, kSaved);
     const UniqueHandle listening(CreateEventA(nullptr, /*bManualReset=*/TRUE, FALSE, nullptr));
     std::thread([event = listening.get()] {
       WNDCLASSA kind = {};
@@ -384,28 +471,8 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
     for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
     ASSERT_TRUE(IsHungAppWindow(hung)) << "the windows were never taken for hung";
   }
+  static void TearDownTestSuite() { RestoreAccount(); }
 };
-
-// Denies everyone setting values in HKEY_CURRENT_USER\Environment, as a policy may, or gives the
-// key back the security it had before.
-void LockPath(bool lock) {
-  static std::string saved(4096, '\0');
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, READ_CONTROL | WRITE_DAC, &key),
-            ERROR_SUCCESS);
-  PSECURITY_DESCRIPTOR locked = nullptr;
-  if (lock) {
-    DWORD size = saved.size();
-    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size);
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
-                                                         SDDL_REVISION_1, &locked, nullptr);
-  }
-  const LONG status =
-      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, lock ? locked : saved.data());
-  LocalFree(locked);
-  RegCloseKey(key);
-  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot set the Environment key's security";
-}
 
 TEST_P(EndToEnd, Row) {
   const Row& row = GetParam();
