@@ -4,7 +4,8 @@
 # says whether both printed exactly what the program prints on a machine without VS Code and ended
 # with exit code 0. A program that passes the file checks of scripts/check-setup.py can still crash
 # at its first call into a system DLL; this is where that shows before it ships.
-# Exit code 0 when both runs were right; otherwise 1, with a line for each run that was not.
+# Exit code 0 when both runs were right; otherwise 1, with a line for each run that was not. A run
+# that has not ended after 120 s is stopped and counts as wrong.
 #
 # Usage: scripts/smoke-setup.sh [--read-only SECTION] SETUP_EXE [PREFIX]
 # PREFIX is a Wine prefix kept for such runs (created on first use, as scripts/run.sh creates its
