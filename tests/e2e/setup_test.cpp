@@ -297,7 +297,7 @@ void RunSetup(const Row& row, const fs::path& folder, int* exit_code, std::strin
   SetHandleInformation(in.get(), HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(out.get(), HANDLE_FLAG_INHERIT, 0);
 
-  std::wstring command = L"palvex-setup.exe " + fs::u8path(row.args).wstring();
+  std::wstring command = L"palvex-setup.exe " + std::wstring(row.args.begin(), row.args.end());
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
