@@ -31,9 +31,10 @@ constexpr int kWaiting = -2;   // Row::exit_code: still waiting for a key at the
 // One thing a user does, and all that the user must get from it; a row states only what differs
 // from a plain run. In its texts <root> stands for the install root, <bin> for the bin folder,
 // <BIN> for it in capitals and <Dbin> for it one drive away (the folders hold an a and a z, both
-// ends of A-Z). Files are "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the
-// package, "tool" for the tool or the start of a longer file). A Path value is its type, a colon
-// and its text: "REG_SZ:C:\A"; "" is no value at all.
+// ends of A-Z), <system> for the system folder and <windows> for the Windows folder. Files are
+// "|"-separated, each path=content below LOCALAPPDATA ("vsix" for the package, "tool" for the tool
+// or the start of a longer file). A Path value is its type, a colon and its text: "REG_SZ:C:\A";
+// "" is no value at all.
 struct Row {
   const char* what = "";
   // What the user has and does.
@@ -44,11 +45,11 @@ struct Row {
   std::string files = "";
   // Files planted in the folder that a copy of the setup runs from, the current folder too.
   std::string planted = "";
-  bool no_comspec = false;  // as when a launcher or a service starts the setup
+  // nullptr: unset, as when a launcher or a service starts the setup.
+  const wchar_t* comspec = L"<system>\\cmd.exe";
   std::wstring path = L"";
-  bool path_locked = false;   // the user may read the Path value but not change it
-  bool windows_only = false;  // shows what Wine cannot; skipped there
-  int code = kNoEditor;       // the exit code of VS Code's launcher
+  bool path_locked = false;  // the user may read the Path value but not change it
+  int code = kNoEditor;      // the exit code of VS Code's launcher
   // What the user must get.
   std::string out = "";  // as the program writes it: each "\n" reaches the pipe as CR LF
   int exit_code = 0;
@@ -90,7 +91,8 @@ const std::wstring kScripts = L"C:\\\u65e5\u672c;%USERPROFILE%\\\U0001F600 \u041
 const std::wstring kNearBin = L"\t<bin>;<bin>\\;\"<bin>\";<root>\\bi;<bin>s;<root>\\bim;<Dbin>";
 const std::wstring kUnreadable = L"C:\\A\xd800\\bin;<bin>;C:\\B";  // a lone surrogate
 const std::string kInstallCall =
-    "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1]\n";
+    "[--install-extension] [\"<root>\\palvex-extension.vsix\"] [--force] [] guard=[1] "
+    "in=[<windows>]\n";
 
 // Fields in the order of Row: what the user has and does, then from .out on what the user gets.
 // clang-format off
@@ -108,16 +110,16 @@ const Row kRows[] = {
      .out = kMenu + kRemoving + kPathRemoved + kRemoved + kPause, .exit_code = kWaiting,
      .path_after = L"REG_EXPAND_SZ:"},
     {.what = "the first switch decides: -i installs without the menu into a missing Path, and any "
-             "one key ends the pause",
+             "one key ends the pause; a where and a code in the current folder are no VS Code",
      .args = "-i -u", .input = "x",
+     .planted = "where.bat where.cmd where.exe code.bat code.cmd code.exe",
      .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
-    {.what = "files planted where the setup runs never run: DLLs named as system DLLs it uses, and "
-             "a cmd.exe in the current folder while COMSPEC is unset",
-     .args = "-i", .planted = "ADVAPI32.dll SHELL32.dll USER32.dll cmd.exe", .no_comspec = true,
-     .out = kFreshInstall, .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>"},
-    {.what = "a where and a code planted in the current folder never run",
-     .args = "-i", .planted = "where.bat where.cmd where.exe code.bat code.cmd code.exe",
-     .windows_only = true, .code = 0,
+    {.what = "files planted where the setup runs never run: DLLs named as system DLLs it uses or "
+             "as DLLs those load, and a cmd.exe while COMSPEC is unset",
+     .args = "-i", .planted = "ADVAPI32.dll SHELL32.dll USER32.dll version.dll cryptbase.dll "
+                              "cryptsp.dll uxtheme.dll dwmapi.dll propsys.dll profapi.dll "
+                              "windows.storage.dll cmd.exe",
+     .comspec = nullptr, .code = 0,
      .out = kInstalling + kAdded + "  Installed the VS Code extension\n" + kDone + kPause,
      .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:<bin>", .code_calls = kInstallCall},
     {.what = "end of input at the pause ends with the procedure's result; uninstall leaves a Path "
@@ -127,17 +129,20 @@ const Row kRows[] = {
     {.what = "install without LOCALAPPDATA stops with 1 and touches nothing",
      .args = "--install", .local_app_data = nullptr, .out = kNotSet + kPause, .exit_code = 1},
     {.what = "install twice says PATH already set, replaces a longer old tool whole and hands VS "
-             "Code the package path as one argument, whatever cmd.exe would split at",
+             "Code the package path as one argument, whatever cmd.exe would split at; an empty "
+             "COMSPEC runs no planted cmd.exe",
      .args = "/install", .local_app_data = "L & (^) ,= !",
-     .files = "Programs\\Palvex\\bin\\palvex.exe=tool and an old tail",
-     .path = L"REG_SZ:C:\\A; <BIN> ", .code = 0,
+     .files = "Programs\\Palvex\\bin\\palvex.exe=tool and an old tail", .planted = "cmd.exe",
+     .comspec = L"", .path = L"REG_SZ:C:\\A; <BIN> ", .code = 0,
      .out = kInstalling + "  PATH already set\n  Installed the VS Code extension\n" + kDone +
             kPause,
      .files_after = kInstalled, .code_calls = kInstallCall},
     {.what = "uninstall takes every copy off the Path, drops empty and blank entries, keeps the "
              "others as they are, even one a tab, a backslash, quotes or a letter away, and "
-             "deletes the install root with the user's own files in it",
+             "deletes the install root with the user's own files in it; a code.cmd in the current "
+             "folder is no VS Code",
      .args = "--uninstall", .files = kInstalled + "|Programs\\Palvex\\my\\notes=x",
+     .planted = "code.cmd",
      .path = L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin,
      .out = kRemoving + kPathRemoved + "  Deleted installed files\n" + kRemoved + kPause,
      .files_after = "", .path_after = L"REG_EXPAND_SZ:C:\\A;  C:\\B ;" + kNearBin},
@@ -161,8 +166,9 @@ const Row kRows[] = {
      .out = kStopped + "  ERROR: could not create <bin>\n" + kPause, .exit_code = 1},
     {.what = "a failed extension install is a note and the install still ends with 0; a Path value "
              "of any type, here bytes without a terminating zero, is text up to its first zero "
-             "byte",
-     .args = "-i", .path = L"REG_BINARY:C:\\A;", .code = 1,
+             "byte; a COMSPEC that names no file runs no planted cmd.exe",
+     .args = "-i", .planted = "cmd.exe", .comspec = L"<system>\\missing.exe",
+     .path = L"REG_BINARY:C:\\A;", .code = 1,
      .out = kInstalling + kAdded + "  Note: VS Code extension install did not complete\n" + kDone +
             kPause,
      .files_after = kInstalled, .path_after = L"REG_EXPAND_SZ:C:\\A;<bin>",
@@ -174,10 +180,12 @@ const Row kRows[] = {
                     "Programs\\Palvex\\palvex-extension.vsix\\x=folder",
      .path_after = L"REG_EXPAND_SZ:<bin>"},
     {.what = "uninstall leaves a Path that does not list the bin folder as it was, and removes the "
-             "extension whatever VS Code answers",
-     .args = "-u", .path = L"REG_SZ:C:\\A;;C:\\B;", .code = 1,
+             "extension whatever VS Code answers; a COMSPEC that names a folder runs no planted "
+             "cmd.exe",
+     .args = "-u", .planted = "cmd.exe", .comspec = L"<system>", .path = L"REG_SZ:C:\\A;;C:\\B;",
+     .code = 1,
      .out = kRemoving + "  Removed the VS Code extension\n" + kRemoved + kPause, .files_after = "",
-     .code_calls = "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1]\n"},
+     .code_calls = "[--uninstall-extension] [palvex.palvex-lang] [] [] guard=[1] in=[<windows>]\n"},
 };
 // clang-format on
 
@@ -186,14 +194,25 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, and "\n" as CR LF.
+const std::string kSystem = [] {
+  char folder[MAX_PATH];
+  return std::string(folder, GetSystemDirectoryA(folder, MAX_PATH));
+}();
+const std::string kWindows = [] {
+  char folder[MAX_PATH];
+  return std::string(folder, GetSystemWindowsDirectoryA(folder, MAX_PATH));
+}();
+
+// `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, the system's in place
+// of <system> and <windows>, and "\n" as CR LF.
 template <typename S>
 S Fill(S text, const std::string& root) {
   const std::string bin = root + "\\bin", dbin = (root[0] == 'D' ? "E" : "D") + bin.substr(1);
   std::string upper = bin;
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
   const std::pair<std::string, std::string> fills[] = {
-      {"<root>", root}, {"<bin>", bin}, {"<BIN>", upper}, {"<Dbin>", dbin}, {"\n", "\r\n"}};
+      {"<root>", root},      {"<bin>", bin},          {"<BIN>", upper}, {"<Dbin>", dbin},
+      {"<system>", kSystem}, {"<windows>", kWindows}, {"\n", "\r\n"}};
   for (const auto& [from, to] : fills) {
     for (size_t at = 0; (at = text.find(S(from.begin(), from.end()), at)) != S::npos;) {
       text.replace(at, from.size(), S(to.begin(), to.end()));
@@ -341,9 +360,96 @@ LRESULT CALLBACK Listen(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The account's own Path value and Environment key DACL, saved before the first row and put back
+// after the last: the rows change both, and Explorer keeps what a row last broadcast. A run that
+// finds them saved was killed before it put them back, and does that first. In the user's own temp
+// folder, where Windows points TEMP, rather than in TEMP: Wine leaves TEMP out of the environment
+// of programs started while the key is locked, as it is after a kill.
+const fs::path kSaved = [] {
+  const wchar_t* local_app_data = _wgetenv(L"LOCALAPPDATA");
+  return fs::path(local_app_data ? local_app_data : L"") / "Temp" / "palvex-e2e-account.saved";
+}();
+
+// The Environment key's DACL as SDDL, a newline, the Path value's type or "none", a newline and the
+// value's bytes; "" when they cannot be read.
+std::string ReadAccount() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_QUERY_VALUE | READ_CONTROL, &key)) {
+    return "";
+  }
+  std::string dacl(1 << 16, '\0'), value(1 << 17, '\0');
+  DWORD dacl_size = dacl.size(), type, size = value.size();
+  const LONG status =
+      RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+  char* sddl = nullptr;
+  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, dacl.data(), &dacl_size) == 0) {
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(dacl.data(), SDDL_REVISION_1,
+                                                         DACL_SECURITY_INFORMATION, &sddl, nullptr);
+  }
+  RegCloseKey(key);
+  if (sddl == nullptr || (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)) return "";
+  const std::string kind = status == ERROR_SUCCESS ? std::to_string(type) : "none";
+  const std::string account = sddl + ("\n" + kind + "\n") + value.substr(0, status ? 0 : size);
+  LocalFree(sddl);
+  return account;
+}
+
+void SetEnvironmentDacl(const std::string& sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr))
+      << "not a DACL: " << sddl;
+  HKEY key;
+  LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, WRITE_DAC, &key);
+  if (status == ERROR_SUCCESS) {
+    status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+    RegCloseKey(key);
+  }
+  LocalFree(descriptor);
+  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot give the Environment key the DACL " << sddl;
+}
+
+// Puts the saved account back and broadcasts it, so that Explorer takes the user's own Path back.
+void RestoreAccount() {
+  const std::string saved = Read(kSaved);
+  const size_t dacl_end = saved.find('\n'), type_end = saved.find('\n', dacl_end + 1);
+  ASSERT_NE(type_end, std::string::npos) << kSaved << " holds no saved account";
+  ASSERT_NO_FATAL_FAILURE(SetEnvironmentDacl(saved.substr(0, dacl_end)));
+  const std::string type = saved.substr(dacl_end + 1, type_end - dacl_end - 1);
+  const std::string value = saved.substr(type_end + 1);
+  const LONG status =
+      type == "none" ? RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path")
+                     : RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"Path", std::stoul(type),
+                                       value.data(), static_cast<DWORD>(value.size()));
+  ASSERT_TRUE(status == ERROR_SUCCESS || (type == "none" && status == ERROR_FILE_NOT_FOUND))
+      << "cannot put the Path value back: " << status;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
+                      SMTO_ABORTIFHUNG, 5000, nullptr);
+  fs::remove(kSaved);
+}
+
+// Adds to the Environment key's own DACL, first, an entry that denies everyone setting values, as
+// a policy may; or puts the saved DACL back.
+void LockPath(bool lock) {
+  const std::string saved = Read(kSaved);
+  std::string sddl = saved.substr(0, saved.find('\n'));
+  if (lock) sddl.insert(std::min(sddl.find('('), sddl.size()), "(D;;0x2;;;WD)");
+  SetEnvironmentDacl(sddl);
+}
+
 class EndToEnd : public ::testing::TestWithParam<Row> {
  protected:
   static void SetUpTestSuite() {
+    if (fs::exists(kSaved)) {
+      ASSERT_NO_FATAL_FAILURE(RestoreAccount());
+    }
+    const std::string account = ReadAccount(), part = kSaved.string() + ".part";
+    ASSERT_NE(account, "") << "cannot read the Path value or the Environment key's DACL";
+    fs::create_directories(kSaved.parent_path());
+    std::ofstream(part, std::ios::binary) << account;
+    // Only a whole file counts: the next run would restore from a half-written one.
+    ASSERT_EQ(Read(part), account) << "cannot save the account in " << part;
+    fs::rename(part, kSaved);
     const UniqueHandle listening(CreateEventA(nullptr, /*bManualReset=*/TRUE, FALSE, nullptr));
     std::thread([event = listening.get()] {
       WNDCLASSA kind = {};
@@ -365,37 +471,11 @@ class EndToEnd : public ::testing::TestWithParam<Row> {
     for (int i = 0; i < 300 && !IsHungAppWindow(hung); ++i) Sleep(100);
     ASSERT_TRUE(IsHungAppWindow(hung)) << "the windows were never taken for hung";
   }
+  static void TearDownTestSuite() { RestoreAccount(); }
 };
-
-// Denies everyone setting values in HKEY_CURRENT_USER\Environment, as a policy may, or gives the
-// key back the security it had before.
-void LockPath(bool lock) {
-  static std::string saved(4096, '\0');
-  HKEY key;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, READ_CONTROL | WRITE_DAC, &key),
-            ERROR_SUCCESS);
-  PSECURITY_DESCRIPTOR locked = nullptr;
-  if (lock) {
-    DWORD size = saved.size();
-    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved.data(), &size);
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;KA;;;WD)",
-                                                         SDDL_REVISION_1, &locked, nullptr);
-  }
-  const LONG status =
-      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, lock ? locked : saved.data());
-  LocalFree(locked);
-  RegCloseKey(key);
-  ASSERT_EQ(status, ERROR_SUCCESS) << "cannot set the Environment key's security";
-}
 
 TEST_P(EndToEnd, Row) {
   const Row& row = GetParam();
-  const char* windows_only = std::getenv("PALVEX_TEST_WINDOWS_ONLY");
-  if (row.windows_only && kWine && !(windows_only && std::strcmp(windows_only, "run") == 0)) {
-    GTEST_SKIP() << "only a real Windows shows this: Wine's cmd.exe runs programs from the current "
-                    "folder whatever NoDefaultCurrentDirectoryInExePath says; "
-                    "PALVEX_TEST_WINDOWS_ONLY=run runs it anyway";
-  }
   const fs::path scratch = fs::temp_directory_path() / "palvex-e2e-z";
   fs::remove_all(scratch);
   fs::remove(kCallLog);
@@ -407,14 +487,12 @@ TEST_P(EndToEnd, Row) {
   ASSERT_NO_FATAL_FAILURE(WritePath(Fill(row.path, root)));
   SetEnvironmentVariableW(L"LOCALAPPDATA",
                           row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
-  wchar_t system_folder[MAX_PATH];
-  GetSystemDirectoryW(system_folder, MAX_PATH);
   // Wine's own where.exe finds any name.
   std::wstring path = kWine ? (kHere / "fixtures" / "where;").wstring() : L"";
   if (row.code != kNoEditor) path += (kHere / "fixtures" / "code;").wstring();
-  SetEnvironmentVariableW(L"PATH", (path + system_folder).c_str());
+  SetEnvironmentVariableW(L"PATH", (path + fs::path(kSystem).wstring()).c_str());
   SetEnvironmentVariableW(L"COMSPEC",
-                          row.no_comspec ? nullptr : (fs::path(system_folder) / "cmd.exe").c_str());
+                          row.comspec ? Fill<std::wstring>(row.comspec, root).c_str() : nullptr);
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
   // Planted files log to the call log when they run or load (see cmake/wine-run.in for DLLs).

@@ -19,7 +19,13 @@ TEST(Console, PrintWritesUtf16WithCrLfLineEnds) {
   SetHandleInformation(out, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(err, HANDLE_FLAG_INHERIT, 0);
   ASSERT_TRUE(AllocConsole());
-  const HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+  // The console's own screen: AllocConsole leaves standard handles that were redirected at start
+  // as they were (Windows 8 and later fill only empty ones), so GetStdHandle may name a log file.
+  const HANDLE console =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(console, INVALID_HANDLE_VALUE) << "no console screen: " << GetLastError();
+  SetStdHandle(STD_OUTPUT_HANDLE, console);
   SetStdHandle(STD_ERROR_HANDLE, err);  // standard output alone is the console
   SetConsoleMode(console, 0);
   Print("%s", text);
