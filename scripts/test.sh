@@ -23,5 +23,8 @@ fi
 echo "== Editor extension: highlighting, editing rules, snippets"
 tests/extension/run.sh
 
+echo "== CI workflow: GitHub's workflow schema, pinned actions, the README's commands"
+.github/workflow-check/run.sh
+
 echo "== Release"
 tests/release/release-test.sh

@@ -9,7 +9,7 @@ command -v npm >/dev/null || ../../scripts/install-deps.sh nodejs npm
 # npm ci rewrites node_modules/.package-lock.json: when it is older, the lock file changed since.
 [ node_modules/.package-lock.json -nt package-lock.json ] ||
   npm ci --no-audit --no-fund --ignore-scripts --loglevel=error
-node node-engines.mjs package-lock.json
+node node-engines.mjs package-lock.json ../../.github/workflow-check/package-lock.json
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 python3 -m zipfile -e "$vsix" "$unpacked"

@@ -1,30 +1,40 @@
 #!/usr/bin/env bash
-# The README's two commands on a plain Debian 12 with its own tool versions, which CI, on a machine
-# with newer ones, does not show. Builds a fresh minimal bookworm root in DIR (a new folder), clones
-# the committed HEAD into it and runs there, as root, scripts/run.sh (answering its menu with 3,
-# Exit) and then scripts/test.sh. Ends with the Debian versions of the tools they installed and how
-# each did; the logs stay in DIR/root. Nothing stays mounted in DIR afterwards: rm -rf removes it.
-# Not part of the test command: it takes minutes, most of them apt's.
-# Usage: scripts/check-debian12.sh DIR
+# The README's two commands on a plain Debian release with its own tool versions, which CI, on a
+# machine with newer ones, does not show. Builds a fresh minimal root of RELEASE (bookworm, Debian
+# 12, or trixie, Debian 13, each with its -updates and -security sources) in DIR (a new folder),
+# clones the committed HEAD into it and runs there, as root, scripts/run.sh (answering its menu
+# with 3, Exit) and then scripts/test.sh. Ends with the Debian versions of the tools they installed
+# and how each did; the logs stay in DIR/root. Nothing stays mounted in DIR afterwards: rm -rf
+# removes it. Not part of the test command: it takes minutes, most of them apt's.
+# Usage: scripts/check-in-debian-root.sh bookworm|trixie DIR
 set -euo pipefail
 # In a mount namespace of its own, nothing mounted into the root reaches the machine's own /dev,
 # and the mounts go away with this script however it ends.
 [[ -n ${PALVEX_OWN_MOUNTS:-} ]] ||
   PALVEX_OWN_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
-root=$(realpath -m "${1:?usage: scripts/check-debian12.sh DIR}")
+usage='usage: scripts/check-in-debian-root.sh bookworm|trixie DIR'
+release=${1:?$usage}
+root=$(realpath -m "${2:?$usage}")
 cd "$(dirname "$0")/.."
+case $release in
+  bookworm | trixie) ;;
+  *) echo "check-in-debian-root: $release is no release it knows; $usage" >&2; exit 2 ;;
+esac
 if [[ -e $root ]]; then
-  echo "check-debian12: $root exists; name a new folder" >&2
+  echo "check-in-debian-root: $root exists; name a new folder" >&2
   exit 2
 fi
 
 scripts/install-deps.sh debootstrap
 start=$SECONDS
-debootstrap --variant=minbase --include=git,ca-certificates bookworm "$root" \
+debootstrap --variant=minbase --include=git,ca-certificates "$release" "$root" \
   http://deb.debian.org/debian 2>&1 | tail -1
 bootstrap_time=$((SECONDS - start))
-echo 'deb http://deb.debian.org/debian-security bookworm-security main' \
-  >>"$root/etc/apt/sources.list"
+# A minimal root has neither, and a user's Debian gets its fixes from both.
+cat >>"$root/etc/apt/sources.list" <<EOF
+deb http://deb.debian.org/debian $release-updates main
+deb http://deb.debian.org/debian-security $release-security main
+EOF
 # This machine's own authorities (an egress proxy's, say), without which npm in the root reaches no
 # registry. They belong to the machine, not to the project, which ships none.
 cp -r /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
@@ -66,9 +76,9 @@ in_root bash -c 'cd /root/palvex && scripts/test.sh' </dev/null 2>&1 | tee "$roo
   test="failed (exit code $?)"
 test_time=$((SECONDS - start))
 
-echo "== Debian 12 root $root"
+echo "== Debian $(cat "$root/etc/debian_version") ($release) root $root"
 in_root dpkg-query -W -f '${Package} ${Version}\n' nodejs npm osslsigncode openssl chromium wine \
-  cmake make || true
+  cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 || true
 echo "debootstrap: ${bootstrap_time} s"
 echo "scripts/run.sh: $run, ${run_time} s"
 echo "scripts/test.sh: $test, ${test_time} s"
