@@ -10,8 +10,8 @@ cmake --build --preset windows --target palvex-setup -j"$(nproc)"
 
 export WINEPREFIX="$PWD/build/sandbox-prefix"
 . scripts/wine-env.sh
-# Wine's own where.exe answers yes for any name, so the setup would go looking for a VS Code that
-# is not there; the tests' where really searches PATH.
+# Wine 8's own where.exe answers yes for any name, so the setup would go looking for a VS Code that
+# is not there; the tests' where searches as Windows' does.
 export WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"

@@ -34,8 +34,8 @@ cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
 # Nothing the runs started (a hung setup, its children) outlives them.
 trap 'wine_stop; [[ -z $temporary ]] || rm -rf "$temporary"' EXIT
-# Wine's own where.exe answers yes for any name, and the setup would look for a VS Code that is not
-# there; the tests' where really searches PATH.
+# Wine 8's own where.exe answers yes for any name, and the setup would look for a VS Code that is
+# not there; the tests' where searches as Windows' does.
 export WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
 # A crash ends the run at once with its exit code, instead of waiting in Wine's debugger.
 export WINEDLLOVERRIDES="winedbg.exe=d;$WINEDLLOVERRIDES"

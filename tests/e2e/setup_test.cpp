@@ -487,7 +487,7 @@ TEST_P(EndToEnd, Row) {
   ASSERT_NO_FATAL_FAILURE(WritePath(Fill(row.path, root)));
   SetEnvironmentVariableW(L"LOCALAPPDATA",
                           row.local_app_data ? (named ? local.wstring() : L"").c_str() : nullptr);
-  // Wine's own where.exe finds any name.
+  // Wine 8's own where.exe finds any name.
   std::wstring path = kWine ? (kHere / "fixtures" / "where;").wstring() : L"";
   if (row.code != kNoEditor) path += (kHere / "fixtures" / "code;").wstring();
   SetEnvironmentVariableW(L"PATH", (path + fs::path(kSystem).wstring()).c_str());
