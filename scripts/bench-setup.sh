@@ -39,9 +39,7 @@ done
 
 export WINEPREFIX=$build/wineprefix
 . scripts/wine-env.sh
-# Wine's own where.exe says yes to any name; this one really searches, as on a machine without
-# VS Code.
-export WINEPATH="Z:${PWD//\//\\}\\tests\\fixtures\\where"
+use_where_stand_in
 rm -rf "$WINEPREFIX" "$run"
 mkdir -p "$run"
 # The prefix is some 700 MB and of no use afterwards.

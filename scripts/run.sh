@@ -10,9 +10,7 @@ cmake --build --preset windows --target palvex-setup -j"$(nproc)"
 
 export WINEPREFIX="$PWD/build/sandbox-prefix"
 . scripts/wine-env.sh
-# Wine 8's own where.exe answers yes for any name, so the setup would go looking for a VS Code that
-# is not there; the tests' where searches as Windows' does.
-export WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
+use_where_stand_in
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
   wine wineboot -i </dev/null >/dev/null 2>&1

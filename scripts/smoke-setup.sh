@@ -34,9 +34,7 @@ cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
 # Nothing the runs started (a hung setup, its children) outlives them.
 trap 'wine_stop; [[ -z $temporary ]] || rm -rf "$temporary"' EXIT
-# Wine 8's own where.exe answers yes for any name, and the setup would look for a VS Code that is
-# not there; the tests' where searches as Windows' does.
-export WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
+use_where_stand_in
 # A crash ends the run at once with its exit code, instead of waiting in Wine's debugger.
 export WINEDLLOVERRIDES="winedbg.exe=d;$WINEDLLOVERRIDES"
 [[ -d $WINEPREFIX/drive_c ]] || wine_boot

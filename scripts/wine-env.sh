@@ -18,6 +18,14 @@ wine_boot() {
   wine wineboot -i </dev/null >/dev/null 2>&1
 }
 
+# For a setup run by hand from the project's root: Wine 8's own where.exe answers yes for any name,
+# so the setup would go looking for a VS Code that is not there. The tests' where searches as
+# Windows' does, and finds none.
+use_where_stand_in() {
+  WINEPATH="Z:$(echo "$PWD/tests/fixtures/where" | tr / '\\')"
+  export WINEPATH
+}
+
 wine_stop() {
   "$wineserver" -k </dev/null >/dev/null 2>&1
   "$wineserver" -w </dev/null >/dev/null 2>&1
