@@ -1,8 +1,9 @@
-// Times PathListContains, PathListAppend and PathListRemove on PATH values of growing size next to
-// a plain copy of the same string. Prints figures only; nothing here judges them.
+// Times PathListContains, PathListAppend and PathListRemove on PATH values of about 1 KB, 32 KB
+// and 1 MB next to a plain copy of the same string, with Google Benchmark. Prints figures only;
+// nothing here judges them.
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -12,12 +13,6 @@
 namespace {
 
 const std::string kFolder = "C:\\Users\\x\\AppData\\Local\\Programs\\Palvex\\bin";
-
-// Keeps a result alive and unknown to the optimiser, so the call producing it is not dropped.
-template <typename T>
-void Keep(const T& value) {
-  asm volatile("" : : "r"(&value) : "memory");
-}
 
 // Entries as found on real machines (blanks, trailing backslashes, references included); beyond
 // the first round each gets a numbered subfolder so no two are equal.
@@ -50,41 +45,27 @@ std::string MakePath(size_t target) {
   return path;
 }
 
-// Best time per call, in nanoseconds, over a few rounds of `calls` calls each.
+std::string Copy(const std::string& path) { return path; }
+bool Contains(const std::string& path) { return PathListContains(path, kFolder); }
+std::string Append(const std::string& path) { return PathListAppend(path, kFolder); }
+std::string Remove(const std::string& path) { return PathListRemove(path, kFolder); }
+
+// Bytes per second should stay roughly flat as the PATH grows.
 template <typename Op>
-double NanosPerCall(size_t calls, Op op) {
-  double best = 1e300;
-  for (int round = 0; round < 7; ++round) {
-    const auto start = std::chrono::steady_clock::now();
-    for (size_t i = 0; i < calls; ++i) op();
-    const std::chrono::duration<double, std::nano> spent = std::chrono::steady_clock::now() - start;
-    best = std::min(best, spent.count() / static_cast<double>(calls));
-  }
-  return best;
+void PathList(benchmark::State& state, Op op) {
+  const std::string path = MakePath(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(op(path));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(path.size()));
+}
+
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->RangeMultiplier(32)->Range(1 << 10, 1 << 20);
 }
 
 }  // namespace
 
-int main() {
-  std::printf("%-10s %-9s %12s %10s %9s\n", "PATH size", "operation", "time/call", "ns/byte",
-              "x copy");
-  for (const size_t target : {size_t{1} << 10, size_t{32} << 10, size_t{1} << 20}) {
-    const std::string path = MakePath(target);
-    // About 32 MB of PATH text per round, whatever the size.
-    const size_t calls = std::max<size_t>(4, (size_t{32} << 20) / path.size());
-    const struct {
-      const char* name;
-      double nanos;
-    } rows[] = {
-        {"copy", NanosPerCall(calls, [&] { Keep(std::string(path)); })},
-        {"Contains", NanosPerCall(calls, [&] { Keep(PathListContains(path, kFolder)); })},
-        {"Append", NanosPerCall(calls, [&] { Keep(PathListAppend(path, kFolder)); })},
-        {"Remove", NanosPerCall(calls, [&] { Keep(PathListRemove(path, kFolder)); })},
-    };
-    for (const auto& row : rows) {
-      std::printf("%7zu B  %-9s %9.2f us %10.3f %9.1f\n", path.size(), row.name, row.nanos / 1000,
-                  row.nanos / static_cast<double>(path.size()), row.nanos / rows[0].nanos);
-    }
-  }
-  return 0;
-}
+BENCHMARK_CAPTURE(PathList, copy, Copy)->Apply(Sizes);
+BENCHMARK_CAPTURE(PathList, Contains, Contains)->Apply(Sizes);
+BENCHMARK_CAPTURE(PathList, Append, Append)->Apply(Sizes);
+BENCHMARK_CAPTURE(PathList, Remove, Remove)->Apply(Sizes);
+BENCHMARK_MAIN();

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever this machine lacks of the named packages (by default
-# those the build and the Windows tests need). Needs root when something is missing; does nothing
-# when all is there. Usage: scripts/install-deps.sh [PACKAGE...]
+# Installs, from Debian's packages, whatever this machine lacks of the named sets and packages:
+#   windows  the cross build, its tests under Wine and the icon renderer (the default)
+#   release  what the release and its test add: the PE and signature readers, signing tools
+# Needs root when something is missing; does nothing when all is there.
+# Usage: scripts/install-deps.sh [SET|PACKAGE...]
 set -euo pipefail
-
-packages=("$@")
-if [ ${#packages[@]} -eq 0 ]; then
-  packages=(cmake make g++ python3 python3-pefile googletest g++-mingw-w64-x86-64-posix
-            binutils-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils)
-fi
+declare -A sets=(
+  [windows]="cmake make g++ python3 python3-pefile googletest g++-mingw-w64-x86-64-posix
+             binutils-mingw-w64-x86-64 wine wine64 librsvg2-bin icoutils"
+  [release]="python3-pefile python3-asn1crypto osslsigncode openssl"
+)
+(($#)) || set -- windows
 missing=()
-for package in "${packages[@]}"; do
+for package in $(for name in "$@"; do echo "${sets[$name]:-$name}"; done); do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
     missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+((${#missing[@]})) || exit 0
 
 echo "Installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive

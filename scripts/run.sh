@@ -13,7 +13,7 @@ export WINEPREFIX="$PWD/build/sandbox-prefix"
 use_where_stand_in
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "Creating the Wine prefix $WINEPREFIX (once; takes a few seconds)"
-  wine wineboot -i </dev/null >/dev/null 2>&1
+  wine_boot && wine_stop
 fi
 echo "Starting build/windows/palvex-setup.exe under Wine"
 exec wine build/windows/palvex-setup.exe "$@"

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     std::printf("usage: palvex [--version | --help | FILE.palvex]\n");
     return 0;
   }
-  // scripts/check-tool.py knows any build of the stand-in by this sentence.
+  // release/gate.py knows any build of the stand-in by this sentence.
   std::fprintf(stderr,
                "palvex: this is the stand-in that Palvex Setup installs when it was built without "
                "the real tool; it runs no programs.\n");

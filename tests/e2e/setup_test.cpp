@@ -228,7 +228,7 @@ std::string Read(const fs::path& path) {
 }
 
 // The setup under test, its payloads, the fixtures and the planted files travel with this program
-// (cmake/TestBundle.cmake).
+// (bundle/CMakeLists.txt).
 const fs::path kHere = [] {
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(/*hModule=*/nullptr, path, MAX_PATH);
@@ -495,7 +495,7 @@ TEST_P(EndToEnd, Row) {
                           row.comspec ? Fill<std::wstring>(row.comspec, root).c_str() : nullptr);
   SetEnvironmentVariableW(L"PALVEX_CODE_EXIT", std::to_wstring(row.code).c_str());
   SetEnvironmentVariableW(L"PALVEX_CODE_LOG", kCallLog.wstring().c_str());
-  // Planted files log to the call log when they run or load (see cmake/wine-run.in for DLLs).
+  // Planted files log to the call log when they run or load (see bundle/wine-run.in for DLLs).
   fs::path folder = kHere;
   if (!row.planted.empty()) {
     folder = scratch / "Downloads";

@@ -5,7 +5,7 @@
 # signed tool unchanged. Then a row for each mistake that must stop a release, leaving dist/ empty.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-scripts/install-deps.sh openssl osslsigncode python3-pefile python3-asn1crypto
+scripts/install-deps.sh windows release
 repo=$PWD work=$PWD/build/release-test
 rm -rf "$work" && mkdir -p "$work" && cd "$work"
 fail() { echo "FAIL: $*; see $work" && exit 1; }
@@ -67,7 +67,7 @@ release() {  # FOLDER EPOCH ZONE LOCALE UMASK [signed]: releases a committed cop
   (cd "$1" && git init -q && git add -A && GIT_COMMITTER_DATE=2000-01-01T00:00Z git -c user.name=T \
     -c user.email=t@example.invalid commit -q --date=2000-01-01T00:00Z -m "This work tree")
   (cd "$1" && umask "$5" && SOURCE_DATE_EPOCH=$2 TZ=$3 LC_ALL=$4 ${6-} \
-    scripts/release.sh "-DPALVEX_TOOL_EXE=$work/tool.exe") >"$1.log" 2>&1 || fail "release in $1 failed"
+    release/release.sh "-DPALVEX_TOOL_EXE=$work/tool.exe") >"$1.log" 2>&1 || fail "release in $1 failed"
 }
 release a/palvex "$(date +%s)" UTC C 022
 release second/nested/copy $(($(date +%s) - 400 * 86400)) Pacific/Kiritimati C.UTF-8 002 signed
@@ -96,12 +96,12 @@ swap = lambda data, a, b: data.replace(a, a.upper()).replace(b, a).replace(a.upp
 exec(sys.argv[1])
 open("setup.exe", "wb").write(setup); open("package.vsix", "wb").write(vsix)' "$1" \
     $b/palvex-setup.exe $b/palvex-extension.vsix tool.exe
-  a/palvex/scripts/check-setup.py setup.exe tool.exe package.vsix
+  a/palvex/release/gate.py setup setup.exe tool.exe package.vsix
 }
 # Copy a's work tree, changed now (only --allow-dirty gets past that), is released from here with
 # relative paths. Each row must stop, saying so; a release must also empty dist/.
 echo >>a/palvex/README.md
-PATH=$work/a/palvex/scripts:$PATH
+PATH=$work/a/palvex/release:$PATH
 while IFS='|' read -r says tool command; do
   command+=${tool:+ -DPALVEX_TOOL_EXE=$tool}
   touch $a/palvex-setup.exe
@@ -142,7 +142,7 @@ its version resource says||gate 'setup = flip(setup, "ProductVersion".encode("ut
 resource 101 is not||gate 'setup = flip(setup, tool[-64:])'
 resource 102 is not||gate 'setup = flip(setup, vsix[:64])'
 in that order||gate 'vsix = swap(vsix, b"extension.vsixmanifest", b"extension/package.json")'
-its install ended with exit code||smoke-setup.sh --read-only .data $b/palvex-setup.exe $smoke
+its install ended with exit code||smoke.sh --read-only .data $b/palvex-setup.exe $smoke
 EOF
 rm -rf "$work"
 echo "Release: reproducible, signed, time-stamped, verified; each mistake refused, dist/ left empty"

@@ -2,41 +2,29 @@
 # Runs a built palvex-setup.exe once as a user would, under Wine: an install, then an uninstall,
 # each with its switch and an input already at its end (so the closing pause returns at once), and
 # says whether both printed exactly what the program prints on a machine without VS Code and ended
-# with exit code 0. A program that passes the file checks of scripts/check-setup.py can still crash
-# at its first call into a system DLL; this is where that shows before it ships.
+# with exit code 0. A program that passes the file checks of release/gate.py can still crash at its
+# first call into a system DLL; this is where that shows before it ships.
 # Exit code 0 when both runs were right; otherwise 1, with a line for each run that was not. A run
 # that has not ended after 120 s is stopped and counts as wrong.
 #
-# Usage: scripts/smoke-setup.sh [--read-only SECTION] SETUP_EXE [PREFIX]
-# PREFIX is a Wine prefix kept for such runs (created on first use, as scripts/run.sh creates its
-# own; never ~/.wine); without it the run boots a temporary one (about 700 MB, 10-20 s). The setup
-# runs as a copy on the prefix's C:. --read-only SECTION clears the write flag of that section in
-# the copy first: GNU ld 2.44 maps .idata read-only, older ones writable, and the program must run
-# either way.
+# PREFIX is a Wine prefix kept for such runs (created on first use; never ~/.wine); without it the
+# run boots a temporary one (about 700 MB, 10-20 s). The setup runs as a copy on the prefix's C:.
+# --read-only SECTION clears the write flag of that section in the copy first.
+usage='usage: release/smoke.sh [--read-only SECTION] SETUP_EXE [PREFIX]'
 set -euo pipefail
 
 read_only=
-if [[ ${1-} == --read-only ]]; then
-  read_only=${2-} && shift 2
-fi
-if [[ $# -lt 1 || $# -gt 2 || ! -f $1 ]]; then
-  echo "usage: scripts/smoke-setup.sh [--read-only SECTION] SETUP_EXE [PREFIX]" >&2
-  exit 2
-fi
+[[ ${1-} != --read-only ]] || { read_only=${2-} && shift 2; }
+[[ $# -ge 1 && $# -le 2 && -f $1 ]] || { echo "$usage" >&2 && exit 2; }
 name=$1 setup=$(realpath "$1") temporary=
 [[ -z $read_only ]] || name="$1 (a copy with $read_only read-only)"
-if [[ -n ${2-} ]]; then
-  export WINEPREFIX=$(realpath -m "$2")
-else
-  export WINEPREFIX=$(mktemp -d) && temporary=$WINEPREFIX
-fi
+[[ -n ${2-} ]] || temporary=$(mktemp -d)
+export WINEPREFIX=$(realpath -m "${2:-$temporary}")
 cd "$(dirname "$0")/.."
 . scripts/wine-env.sh
 # Nothing the runs started (a hung setup, its children) outlives them.
 trap 'wine_stop; [[ -z $temporary ]] || rm -rf "$temporary"' EXIT
 use_where_stand_in
-# A crash ends the run at once with its exit code, instead of waiting in Wine's debugger.
-export WINEDLLOVERRIDES="winedbg.exe=d;$WINEDLLOVERRIDES"
 [[ -d $WINEPREFIX/drive_c ]] || wine_boot
 
 dir=$WINEPREFIX/drive_c/smoke
@@ -55,20 +43,13 @@ open(sys.argv[1], "wb").write(data)' "$dir/palvex-setup.exe" "$read_only"
 fi
 # A run earlier in this prefix may have stopped half way: its PATH entry and files go first, so each
 # run starts from a fresh prefix's state (cmd's exit code is reg's, 1 when there was no entry).
-# The prefix's LOCALAPPDATA names the install root.
 reset='reg delete HKCU\Environment /v Path /f >nul 2>nul & rd /s /q "%LOCALAPPDATA%\Programs\Palvex" 2>nul'
-root=$(wine cmd /c "$reset & echo %LOCALAPPDATA%\Programs\Palvex" </dev/null | tr -d '\r') || true
-if [[ $root != [A-Z]:\\* ]]; then
-  echo "smoke: cmd in the Wine prefix $WINEPREFIX gave no install root, but '$root'" >&2
-  exit 1
-fi
+root=$(install_root "$reset") || true
+[[ $root == [A-Z]:\\* ]] ||
+  { echo "smoke: cmd in the Wine prefix $WINEPREFIX gave no install root, but '$root'" >&2 && exit 1; }
 
 # The program's text as a pipe gets it: CR LF line ends, and the closing prompt ends it.
-Transcript() {
-  local text
-  text=$(sed 's/$/\r/')
-  printf '%s' "${text%$'\r'}"
-}
+Transcript() { sed 's/$/\r/' | head -c -2; }
 Transcript >"$dir/install.expected" <<EOF
 
 Installing Palvex to $root

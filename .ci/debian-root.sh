@@ -6,30 +6,22 @@
 # with 3, Exit) and then scripts/test.sh. Ends with the Debian versions of the tools they installed
 # and how each did; the logs stay in DIR/root. Nothing stays mounted in DIR afterwards: rm -rf
 # removes it. Not part of the test command: it takes minutes, most of them apt's.
-# Usage: scripts/check-in-debian-root.sh bookworm|trixie DIR
+usage='usage: .ci/debian-root.sh bookworm|trixie DIR'
 set -euo pipefail
 # In a mount namespace of its own, nothing mounted into the root reaches the machine's own /dev,
 # and the mounts go away with this script however it ends.
 [[ -n ${PALVEX_OWN_MOUNTS:-} ]] ||
   PALVEX_OWN_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
-usage='usage: scripts/check-in-debian-root.sh bookworm|trixie DIR'
 release=${1:?$usage}
 root=$(realpath -m "${2:?$usage}")
 cd "$(dirname "$0")/.."
-case $release in
-  bookworm | trixie) ;;
-  *) echo "check-in-debian-root: $release is no release it knows; $usage" >&2; exit 2 ;;
-esac
-if [[ -e $root ]]; then
-  echo "check-in-debian-root: $root exists; name a new folder" >&2
-  exit 2
-fi
+[[ $release == bookworm || $release == trixie ]] ||
+  { echo "debian-root: $release is no release it knows; $usage" >&2 && exit 2; }
+[[ ! -e $root ]] || { echo "debian-root: $root exists; name a new folder" >&2 && exit 2; }
 
 scripts/install-deps.sh debootstrap
-start=$SECONDS
 debootstrap --variant=minbase --include=git,ca-certificates "$release" "$root" \
   http://deb.debian.org/debian 2>&1 | tail -1
-bootstrap_time=$((SECONDS - start))
 # A minimal root has neither, and a user's Debian gets its fixes from both.
 cat >>"$root/etc/apt/sources.list" <<EOF
 deb http://deb.debian.org/debian $release-updates main
@@ -59,10 +51,11 @@ run=passed
 printf '3\n' | in_root bash -c 'cd /root/palvex && scripts/run.sh' 2>&1 |
   tee "$root/root/run.log" || run="failed (exit code $?)"
 run_time=$((SECONDS - start))
-# The menu as the README shows it, each line in what the setup printed (with CR LF under Wine);
-# the first fault found is the one reported.
+# The menu as the README shows it, with the version of the project() line for its <version>, each
+# line in what the setup printed (with CR LF under Wine); the first fault found is the one reported.
+version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\) .*/\1/p' "$root/root/palvex/CMakeLists.txt")
 menu=$(awk '/shows a menu:/ { menu = 1 } menu && /^```/ { if (++fence == 2) exit; next }
-            fence == 1' "$root/root/palvex/README.md")
+            fence == 1' "$root/root/palvex/README.md" | sed "s/<version>/$version/")
 [[ -n $menu || $run != passed ]] || run="failed (no menu found in README.md)"
 while IFS= read -r line; do
   [[ -z $line || $run != passed ]] || tr -d '\r' <"$root/root/run.log" | grep -qF -- "$line" ||
@@ -79,7 +72,6 @@ test_time=$((SECONDS - start))
 echo "== Debian $(cat "$root/etc/debian_version") ($release) root $root"
 in_root dpkg-query -W -f '${Package} ${Version}\n' nodejs npm osslsigncode openssl chromium wine \
   cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 || true
-echo "debootstrap: ${bootstrap_time} s"
 echo "scripts/run.sh: $run, ${run_time} s"
 echo "scripts/test.sh: $test, ${test_time} s"
 [[ $run == passed && $test == passed ]]

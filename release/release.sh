@@ -1,34 +1,20 @@
 #!/usr/bin/env bash
-# Builds the release artefacts from scratch in build/release (the windows preset's settings, tests
-# off, only the setup program and its payloads) and writes to dist/:
-#   palvex-setup.exe         signed when PALVEX_SIGN_PFX and PALVEX_SIGN_PASSWORD are set, and then
-#                            time-stamped by the RFC 3161 server at PALVEX_TIMESTAMP_URL
-#   palvex-extension.vsix    the extension package the setup embeds, for installing by hand
-#   SHA256SUMS               sha256sum lines for both, computed after signing
-# dist/ is emptied first; a release that stops leaves it empty.
+# Builds the release from scratch in build/release (the windows preset's settings, tests off) and
+# writes dist/palvex-setup.exe (signed when PALVEX_SIGN_PFX is set, with PALVEX_SIGN_PASSWORD, and
+# time-stamped by the RFC 3161 server at PALVEX_TIMESTAMP_URL), dist/palvex-extension.vsix and
+# dist/SHA256SUMS, or, when it stops, an empty dist/. The README's "Releases" says what it checks.
 #
-# Usage: scripts/release.sh -DPALVEX_TOOL_EXE=PATH [OPTION...] [CMAKE_ARG...]
-#        scripts/release.sh --stand-in [OPTION...] [CMAKE_ARG...]
-# PATH is the real palvex.exe; a relative PATH is taken from the folder the command runs in. The
-# release copies it once into build/release/input and checks, embeds and compares that copy. It
-# must prove to be a 64-bit x64 Windows console program that needs no DLL beyond Windows' own and
-# is no build of the stand-in, and for a signed release also carry an Authenticode signature that
-# matches its bytes, made with the release's own certificate: SmartScreen and virus scanners judge
-# palvex.exe by its own signature, not the setup's.
-# --stand-in makes a trial release with the stand-in from payload/tool instead, which answers
-# `palvex --version` like the real tool; the release says at its end that it is not to be published.
-# Each OPTION lets one check pass, and the release says so in its last lines:
+# Usage: release/release.sh -DPALVEX_TOOL_EXE=PATH [OPTION...] [CMAKE_ARG...]
+#        release/release.sh --stand-in [OPTION...] [CMAKE_ARG...]
+# PATH is the real palvex.exe, relative to the folder the command runs in; --stand-in makes a
+# trial release with the stand-in from payload/tool, not to be published. Each OPTION lets one
+# check pass, and the release says so in its last lines:
 #   --unsigned-tool         a tool without a signature of its own in a signed setup
 #   --tool-signer SHA256    a tool signed by the certificate with that SHA-256 fingerprint
 #   --no-timestamp          a signed release without PALVEX_TIMESTAMP_URL
 #   --allow-dirty           a work tree whose tracked files differ from its commit, or no checkout
-# Other arguments go to CMake's configure step; none may name PALVEX_TOOL_EXE. Before anything is
-# written to dist/, the program built must pass scripts/check-setup.py and scripts/smoke-setup.sh,
-# whatever those arguments changed.
-#
-# The unsigned files are the same bytes on every build of the same commit with the same toolchain
-# and tool (tests/release/release-test.sh checks it); `osslsigncode remove-signature` turns the
-# signed program back into the unsigned one.
+# Other arguments go to CMake's configure step; none may name PALVEX_TOOL_EXE. Installs what it
+# needs from Debian's packages.
 set -euo pipefail
 
 here=$PWD
@@ -38,17 +24,8 @@ dist=dist
 # Nothing of an earlier release may pass for this one's, should this one stop: a maintainer who
 # uploads dist/ after a failed run would ship the old release as new.
 mkdir -p "$dist" && find "$dist" -mindepth 1 -delete
-EmptyDistOnFailure() {
-  if (($1)); then
-    find "$dist" -mindepth 1 -delete
-    echo "release: stopped; dist/ is empty" >&2
-  fi
-}
-trap 'EmptyDistOnFailure $?' EXIT
-Refuse() {
-  echo "release: $*" >&2
-  exit 2
-}
+trap '(($?)) && find "$dist" -mindepth 1 -delete && echo "release: stopped; dist/ is empty" >&2' EXIT
+Refuse() { echo "release: $*" >&2 && exit 2; }
 
 tool= stand_in=false unsigned_tool=false tool_signer= no_timestamp=false allow_dirty=false
 cmake_args=()
@@ -72,29 +49,25 @@ done
 pfx=${PALVEX_SIGN_PFX:-}
 [[ -z $pfx || $pfx == /* ]] || pfx=$here/$pfx
 
-if $stand_in && [[ -n $tool ]]; then
-  Refuse "--stand-in and -DPALVEX_TOOL_EXE exclude each other"
-fi
-if ! $stand_in && [[ -z $tool ]]; then
+! $stand_in || [[ -z $tool ]] || Refuse "--stand-in and -DPALVEX_TOOL_EXE exclude each other"
+$stand_in || [[ -n $tool ]] ||
   Refuse "a release needs the real palvex.exe; name it with -DPALVEX_TOOL_EXE=PATH (a 64-bit" \
     "x64 Windows console program). For a trial release with the stand-in, pass --stand-in."
-fi
 # The tool reaches the build only as the checked copy below; any other spelling (-D NAME=PATH in
 # two words, a second one, -U) would embed a file that nothing checked.
 for arg in "${cmake_args[@]}"; do
-  if [[ ${arg^^} == *PALVEX_TOOL_EXE* ]]; then
+  [[ ${arg^^} != *PALVEX_TOOL_EXE* ]] ||
     Refuse "the CMake argument '$arg' names PALVEX_TOOL_EXE; give the tool once, as" \
       "-DPALVEX_TOOL_EXE=PATH in one word, or pass --stand-in"
-  fi
 done
 # A mistyped PALVEX_SIGN_PFX would otherwise make an unsigned release of one meant to be signed.
 for variable in PALVEX_SIGN_PASSWORD PALVEX_TIMESTAMP_URL; do
-  if [[ -z $pfx && -n ${!variable:-} ]]; then
+  [[ -n $pfx || -z ${!variable:-} ]] ||
     Refuse "$variable is set but PALVEX_SIGN_PFX is not: set PALVEX_SIGN_PFX to sign, or unset" \
       "$variable for an unsigned release"
-  fi
 done
 
+scripts/install-deps.sh windows release
 rm -rf "$build"
 # The one copy of the tool that is checked, embedded and compared: a file that changes after its
 # check cannot reach the setup.
@@ -105,7 +78,6 @@ if [[ -n $pfx ]]; then
   [[ -f $pfx ]] || Refuse "PALVEX_SIGN_PFX names no file: $pfx"
   [[ -n ${PALVEX_SIGN_PASSWORD+set} ]] ||
     Refuse "PALVEX_SIGN_PASSWORD is unset; set it to the password of $pfx (empty for none)"
-  scripts/install-deps.sh osslsigncode openssl
   # A wrong password should stop the release before a build, not after it. Files from older
   # tools use ciphers that OpenSSL 3 keeps in its legacy provider. The certificate that goes with
   # the key is the one the tool must be signed with.
@@ -127,10 +99,9 @@ if [[ -n $pfx ]]; then
   sign=true
 fi
 
-scripts/install-deps.sh python3-pefile python3-asn1crypto
 if ! $stand_in; then
   cp -- "$tool" "$input/palvex.exe" 2>/dev/null || true
-  scripts/check-tool.py "$input/palvex.exe" "$tool" || exit 2
+  release/gate.py tool "$input/palvex.exe" "$tool" || exit 2
 fi
 # osslsigncode verify fails also for a good signature whose certificate this machine does not trust
 # (a test certificate, a vendor missing from its store), and that failure is not what counts here:
@@ -150,11 +121,9 @@ if $sign && { $stand_in || ! ToolSignatureMatches "$input/palvex.exe"; }; then
   warnings+=("WARNING: the signed setup carries an UNSIGNED palvex.exe (--unsigned-tool)")
 elif $sign; then
   # Anyone can re-sign a changed tool with a certificate of their own, and its digests then agree.
-  scripts/check-tool.py --signer "$input/signer.pem" ${tool_signer:+--allowed "$tool_signer"} \
-    "$input/palvex.exe" "$tool" || exit 2
-  if [[ -n $tool_signer ]]; then
+  release/gate.py signer "$input/signer.pem" "$tool_signer" "$input/palvex.exe" "$tool" || exit 2
+  [[ -z $tool_signer ]] ||
     warnings+=("WARNING: palvex.exe may be signed by another certificate, $tool_signer (--tool-signer)")
-  fi
 fi
 
 # A release names the commit it was built from; one with changes that no commit holds cannot be
@@ -167,36 +136,28 @@ elif git diff --quiet HEAD --; then
 else
   built_from="commit $commit, with uncommitted changes to tracked files"
 fi
-if ! $clean; then
-  if ! $allow_dirty; then
-    Refuse "this would be built from $built_from, and no commit could rebuild it." \
-      "Release from a checkout with everything committed, or pass --allow-dirty."
-  fi
-  warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
-fi
+$clean || $allow_dirty ||
+  Refuse "this would be built from $built_from, and no commit could rebuild it." \
+    "Release from a checkout with everything committed, or pass --allow-dirty."
+$clean || warnings+=("WARNING: no commit rebuilds this release (--allow-dirty)")
 
 embedded=${tool:+$input/palvex.exe}
 cmake --preset windows -B "$build" -DBUILD_TESTING=OFF "-DPALVEX_TOOL_EXE:FILEPATH=$embedded" \
   "${cmake_args[@]}" >/dev/null
 # -C scripts and presets can set the variable too.
 cached=$(sed -n 's/^PALVEX_TOOL_EXE:[A-Z]*=//p' "$build/CMakeCache.txt")
-if [[ $cached != "$embedded" ]]; then
+[[ $cached == "$embedded" ]] ||
   Refuse "after configuring, PALVEX_TOOL_EXE is '$cached', not the checked copy" \
     "'$embedded': one of the CMake arguments set it"
-fi
 cmake --build "$build" --target palvex-setup -j"$(nproc)" >/dev/null
-scripts/check-setup.py "$build/palvex-setup.exe" "${embedded:-$build/payload/embedded/palvex.exe}" \
+release/gate.py setup "$build/palvex-setup.exe" "${embedded:-$build/payload/embedded/palvex.exe}" \
   "$build/payload/embedded/palvex-extension.vsix" || exit 1
-scripts/install-deps.sh wine wine64
-scripts/smoke-setup.sh "$build/palvex-setup.exe" "$build/smoke-prefix" || exit 1
+release/smoke.sh "$build/palvex-setup.exe" "$build/smoke-prefix" || exit 1
 
 cp "$build/payload/embedded/palvex-extension.vsix" "$dist/"
 if $sign; then
   # osslsigncode fails when the server gives no time stamp, and the release then ships nothing.
-  timestamp=()
-  if [[ -n ${PALVEX_TIMESTAMP_URL:-} ]]; then
-    timestamp=(-ts "$PALVEX_TIMESTAMP_URL")
-  fi
+  timestamp=(${PALVEX_TIMESTAMP_URL:+-ts "$PALVEX_TIMESTAMP_URL"})
   # The password goes through a pipe, not the command line that ps shows. osslsigncode 2.5 reads
   # no "-readpass -", but reads the pipe as a file. Neither version reads an empty password from
   # a file; both open a file whose password is empty when given none.
@@ -222,7 +183,6 @@ echo "Toolchain: $(dpkg-query -W -f '${Package} ${Version}; ' g++-mingw-w64-x86-
   binutils-mingw-w64-x86-64 zlib1g librsvg2-2 libcairo2 libpixman-1-0 libpng16-16 icoutils \
   2>/dev/null || echo unknown)"
 echo "Built from $built_from"
-if $stand_in; then
+! $stand_in ||
   echo "TRIAL RELEASE: this setup carries the stand-in palvex.exe, not the real tool; do not publish it"
-fi
 for warning in "${warnings[@]}"; do echo "$warning"; done

@@ -1,8 +1,8 @@
 ; The install job of `palvex-setup.exe -i` done by an NSIS installer, as a peer to measure the
 ; setup program against: per user, silent, the same two files in the same folders, the bin folder
 ; appended to the user Path as REG_EXPAND_SZ with the settings broadcast, and the same probe for
-; VS Code through cmd. Built by scripts/bench-setup.sh:
-;   makensis -DPAYLOADS=DIR -DOUT=FILE palvex-setup.nsi
+; VS Code through cmd. Built by bench/setup.sh:
+;   makensis -DPAYLOADS=DIR -DOUT=FILE nsis-peer.nsi
 Unicode true
 Target amd64-unicode
 Name "Palvex"

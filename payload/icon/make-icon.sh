@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Renders the program icon from its drawings in payload/icon and packs it into one .ico: 16 and 32
-# px as 32-bit images with alpha, 48 and 256 px as PNG, which Windows reads from Vista on and which
-# keeps the icon a few KiB. Usage: scripts/make-icon.sh OUTPUT.ico
+# Renders the program icon from its drawings beside this script and packs it into one .ico: 16 and
+# 32 px as 32-bit images with alpha, 48 and 256 px as PNG, which Windows reads from Vista on and
+# which keeps the icon a few KiB. Usage: payload/icon/make-icon.sh OUTPUT.ico
 set -euo pipefail
-icon=$(cd "$(dirname "$0")/../payload/icon" && pwd)
+icon=$(cd "$(dirname "$0")" && pwd)
 out=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
