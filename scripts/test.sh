@@ -17,7 +17,7 @@ ctest --preset windows | tee build/windows/ctest.log
 flaky=$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\*\*\*' build/windows/ctest.log || true)
 [[ -z $flaky ]] || printf 'WARNING: these tests passed only on their second run under Wine:\n%s\n' "$flaky"
 
-echo "== Editor extension: highlighting, editing rules, snippets"
+echo "== Editor extension: highlighting and editing rules"
 tests/extension/run.sh
 
 echo "== CI workflow: GitHub's workflow schema, pinned actions, the README's commands"

@@ -3,6 +3,8 @@
 export WINEDEBUG="${WINEDEBUG:--all}"
 # C.UTF-8 is the one UTF-8 locale here; in any other, Wine mangles non-ASCII arguments.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# Wine's Recycle Bin is the XDG trash, and its menus and file types go there too: the prefix's own.
+export XDG_DATA_HOME="$WINEPREFIX/xdg-data"
 # No Mono or Gecko: their installers would ask on first boot. No X11 driver: without a display it
 # holds every process that asks for the desktop window (the PATH broadcast does) for 10 to 20 s,
 # measured; console programs need none (the tests' prefix takes the null driver: bundle/wine-run.in).

@@ -7,6 +7,7 @@
 
 // Needs <windows.h> first.
 #include <sddl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cctype>
@@ -139,8 +140,8 @@ const Row kRows[] = {
      .files_after = kInstalled, .code_calls = kInstallCall},
     {.what = "uninstall takes every copy off the Path, drops empty and blank entries, keeps the "
              "others as they are, even one a tab, a backslash, quotes or a letter away, and "
-             "deletes the install root with the user's own files in it; a code.cmd in the current "
-             "folder is no VS Code",
+             "deletes the install root with the user's own files in it outright, leaving nothing "
+             "in the Recycle Bin; a code.cmd in the current folder is no VS Code",
      .args = "--uninstall", .files = kInstalled + "|Programs\\Palvex\\my\\notes=x",
      .planted = "code.cmd",
      .path = L"REG_SZ:;C:\\A;;<bin>;  C:\\B ;<BIN>;  ;" + kNearBin,
@@ -194,14 +195,11 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-const std::string kSystem = [] {
+std::string Folder(UINT (*get)(char*, UINT)) {
   char folder[MAX_PATH];
-  return std::string(folder, GetSystemDirectoryA(folder, MAX_PATH));
-}();
-const std::string kWindows = [] {
-  char folder[MAX_PATH];
-  return std::string(folder, GetSystemWindowsDirectoryA(folder, MAX_PATH));
-}();
+  return std::string(folder, get(folder, MAX_PATH));
+}
+const std::string kSystem = Folder(GetSystemDirectoryA), kWindows = Folder(GetSystemWindowsDirectoryA);
 
 // `text` with the row's folders in place of <root>, <bin>, <BIN> and <Dbin>, the system's in place
 // of <system> and <windows>, and "\n" as CR LF.
@@ -507,6 +505,9 @@ TEST_P(EndToEnd, Row) {
                     folder / name);
     }
   }
+  // Counted, not emptied: on Windows the bin may hold the account's own items.
+  SHQUERYRBINFO bin = {sizeof(bin), 0, 0}, bin_after = bin;
+  ASSERT_EQ(SHQueryRecycleBinW(nullptr, &bin), S_OK) << "cannot count the Recycle Bin";
   if (row.path_locked) {
     ASSERT_NO_FATAL_FAILURE(LockPath(true));
   }
@@ -521,6 +522,8 @@ TEST_P(EndToEnd, Row) {
   const std::wstring value = Fill(row.path_after == L"=" ? row.path : row.path_after, root);
   EXPECT_EQ(ReadPath(), value.empty() ? value : value + L'\0');
   EXPECT_EQ(ListFiles(local), row.files_after == "=" ? row.files : row.files_after);
+  EXPECT_EQ(SHQueryRecycleBinW(nullptr, &bin_after), S_OK);
+  EXPECT_EQ(bin_after.i64NumItems, bin.i64NumItems) << "items the setup put in the Recycle Bin";
   // The Path changes only when stored, and a store is broadcast once, before VS Code runs.
   const std::string broadcast = row.path_after == L"=" ? "" : "[Environment] wParam=[0]\n";
   EXPECT_EQ(Read(kCallLog), Fill(broadcast + row.code_calls, root));

@@ -6,8 +6,7 @@ import { chromium } from 'playwright-core';
 
 const extensionDir = process.argv[2];
 const readJson = (file) => JSON.parse(readFileSync(`${extensionDir}/${file}`, 'utf8'));
-const { languages: [language], grammars: [grammar], snippets: [snippetFile] } =
-  readJson('package.json').contributes;
+const { languages: [language], grammars: [grammar] } = readJson('package.json').contributes;
 
 // Lines as the grammar colours them: each token with scopes as {text|innermost scope}, ".palvex"
 // left out.
@@ -22,16 +21,12 @@ const COLOURS = [
     '{}|punctuation.definition.interpolation.end}{"|string.quoted.double} {+|keyword.operator} ' +
     '{\'|string.quoted.single}{\\n|constant.character.escape}{\\$${x}|string.quoted.single}' +
     '{\\\'|constant.character.escape}{\'|string.quoted.single} {+|keyword.operator} x'],
-  ['function area(w, h)', '{function|storage.type.function} ' +
-    '{area|entity.name.function}(w, h)'],
-  ['f = function(x)', 'f {=|keyword.operator} {function|storage.type.function}(x)'],
+  ['function area(w, h) f = function(x)', '{function|storage.type.function} ' +
+    '{area|entity.name.function}(w, h) f {=|keyword.operator} {function|storage.type.function}(x)'],
   ['if ok and not done then let x = nil elif endless end', '{if|keyword.control} ok ' +
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
     '{elif|keyword.control} endless {end|keyword.control}'],
-  ['c = [true, PI, E, PIE, pi, len (s), f (x)]', 'c {=|keyword.operator} [' +
-    '{true|constant.language}, {PI|support.constant}, {E|support.constant}, PIE, pi, ' +
-    '{len|support.function.builtin} (s), {f|entity.name.function.call} (x)]'],
 ];
 const ROWS = [
   ['jumps go to the matching ), ] and }, and Ctrl+/ comments a line out', '|(a)\n[b]\n{c}',
@@ -48,19 +43,10 @@ const ROWS = [
     'try<Enter>catch<Enter>else<Enter>while a do<Enter>if a then<Enter>',
     'try\n  catch\n    else\n      while a do\n        if a then\n          |', 'advanced'],
 ];
-// Snippets, found by their prefix, expanded and walked through their tab stops with Tab.
-const SNIPPETS = [
-  ['function', 'function «1:name»(«2:params»)\n  |\nend'], ['fn', 'function(«1:params»)\n  |\nend'],
-  ['if', 'if «1:condition» then\n  |\nend'], ['while', 'while «1:condition» do\n  |\nend'],
-  ['ifelse', 'if «1:condition» then\n  «2:»\nelse\n  |\nend'], ['print', 'print(«value»)'],
-  ['for', 'for «1:i» = «2:1», «3:10» do\n  |\nend'], ['try', 'try\n  «1:»\ncatch «2:e»\n  |\nend'],
-  ['forin', 'for «1:item» in «2:collection» do\n  |\nend'], ['let', 'let «1:name» = «value»'],
-];
 
 // Runs in the page: loads monaco and the TextMate engine, gives them the extension's language as
 // VS Code does, and gives every check as { what, input, expected, actual }.
-async function runChecks({ colours, rows, snippetRows, snippets, languageId, configuration,
-  grammarJson, scopeName }) {
+async function runChecks({ colours, rows, languageId, configuration, grammarJson, scopeName }) {
   require.config({ paths: { vs: 'monaco-editor/min/vs' } });
   await new Promise((resolve) => require(['vs/editor/editor.main'], resolve));
   await onig.loadWASM(await (await fetch('vscode-oniguruma/release/onig.wasm')).arrayBuffer());
@@ -108,17 +94,12 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
   // A person types slower than the editor tokenizes in the background.
   model.onDidChangeContent(() => model.tokenization.forceTokenization(model.getLineCount()));
   // The commands that the rows' keys run, as monaco binds them; any other key types itself.
-  const commands = { Enter: ['type', { text: '\n' }], Tab: ['jumpToNextSnippetPlaceholder'],
-    Home: ['cursorHome'], End: ['cursorEnd'], ArrowDown: ['cursorDown'],
-    'Ctrl+/': ['editor.action.commentLine'], 'Ctrl+Shift+\\': ['editor.action.jumpToBracket'] };
-  const offsetOf = (position) => model.getOffsetAt(position);
-  // A selection as a mark to put in: each tab stop's as «N:…», the last one as | or «…».
-  const markOf = (selection, open) => ({ open, start: offsetOf(selection.getStartPosition()),
-    end: offsetOf(selection.getEndPosition()) });
-
-  // The text that `marked` becomes as `typed` is pressed, after `snippet` when given. A marked text
-  // has the selection as «…», or the cursor as |; each <Name> is one key.
-  const edit = (marked, typed, autoIndent = 'full', snippet = undefined) => {
+  const commands = { Enter: ['type', { text: '\n' }], Home: ['cursorHome'], End: ['cursorEnd'],
+    ArrowDown: ['cursorDown'], 'Ctrl+/': ['editor.action.commentLine'],
+    'Ctrl+Shift+\\': ['editor.action.jumpToBracket'] };
+  // The text that `marked` becomes as `typed` is pressed. A marked text has the selection as «…», or
+  // the cursor as |; each <Name> is one key.
+  const edit = (marked, typed, autoIndent = 'full') => {
     // A new editor each time: updateOptions leaves typing on the old autoIndent.
     const editor = monaco.editor.create(document.body, { model, autoIndent, tabSize: 2 });
     model.setValue(marked.replace(/[|«»]/g, ''));
@@ -126,25 +107,16 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
     // » stands one character further on than the selection's end: « comes before it.
     const end = marked.includes('»') ? marked.indexOf('»') - 1 : start;
     editor.setSelection(Range.fromPositions(model.getPositionAt(start), model.getPositionAt(end)));
-    const snippets = editor.getContribution('snippetController2');
-    if (snippet) snippets.insert(snippet);
     for (const [char, name] of typed.matchAll(/<([^<>]+)>|./gs)) {
       editor.trigger('keyboard', ...(commands[name ?? char] ?? ['type', { text: char }]));
     }
-    const marks = [];
-    while (snippets.isInSnippet() && marks.length < 5) {
-      marks.push(markOf(editor.getSelection(), `«${marks.length + 1}:`));
-      editor.trigger('keyboard', ...commands.Tab);
-    }
-    marks.push(markOf(editor.getSelection(), editor.getSelection().isEmpty() ? '|' : '«'));
+    const selection = editor.getSelection();
+    const [from, to] = [selection.getStartPosition(), selection.getEndPosition()]
+      .map((position) => model.getOffsetAt(position));
     editor.dispose();
-    let text = model.getValue();
-    // From the last mark back, so that the offsets of the marks before it stay right.
-    for (const { open, start, end } of marks.sort((a, b) => b.start - a.start)) {
-      const close = open === '|' ? '' : '»';
-      text = text.slice(0, start) + open + text.slice(start, end) + close + text.slice(end);
-    }
-    return text;
+    const text = model.getValue();
+    return selection.isEmpty() ? text.slice(0, from) + '|' + text.slice(from)
+      : text.slice(0, from) + '«' + text.slice(from, to) + '»' + text.slice(to);
   };
 
   const checks = colours.map(([line, expected]) =>
@@ -152,12 +124,6 @@ async function runChecks({ colours, rows, snippetRows, snippets, languageId, con
   for (const [what, before, typed, expected, autoIndent] of rows) {
     const actual = edit(before, typed, autoIndent);
     checks.push({ what, input: { before, typed, autoIndent }, expected, actual });
-  }
-  for (const [prefix, expected] of snippetRows) {
-    const snippet = Object.values(snippets).find((candidate) => candidate.prefix === prefix);
-    // A body given as lines is joined as VS Code joins them.
-    const actual = snippet && edit('|', '', 'full', [snippet.body].flat().join('\n'));
-    checks.push({ what: `the ${prefix} snippet`, input: prefix, expected, actual });
   }
   return checks;
 }
@@ -175,9 +141,8 @@ await page.route('http://test/**', (route, request) => {
 });
 await page.goto('http://test/');
 const checks = await page.evaluate(runChecks, { colours: COLOURS, rows: ROWS,
-  snippetRows: SNIPPETS, snippets: readJson(snippetFile.path), languageId: language.id,
-  configuration: readJson(language.configuration), grammarJson: readJson(grammar.path),
-  scopeName: grammar.scopeName });
+  languageId: language.id, configuration: readJson(language.configuration),
+  grammarJson: readJson(grammar.path), scopeName: grammar.scopeName });
 await browser.close();
 
 const failed = checks.filter(({ expected, actual }) => actual !== expected);

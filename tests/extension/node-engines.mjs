@@ -4,16 +4,11 @@ import { readFileSync } from 'node:fs';
 import semver from 'semver';
 
 const DEBIAN_12_NODE = '18.20.4';
-let failed = 0;
-for (const lockfile of process.argv.slice(2)) {
-  const { packages } = JSON.parse(readFileSync(lockfile, 'utf8'));
-  for (const [path, { version, engines }] of Object.entries(packages)) {
+const failures = process.argv.slice(2).flatMap((lockfile) =>
+  Object.entries(JSON.parse(readFileSync(lockfile, 'utf8')).packages)
     // A range that semver cannot read fails too, to be looked at by hand.
-    if (engines?.node && !semver.satisfies(DEBIAN_12_NODE, engines.node)) {
-      console.log(`FAIL ${lockfile}: ${path} ${version} needs Node ${engines.node}`);
-      failed++;
-    }
-  }
-}
-if (!failed) console.log(`Node ${DEBIAN_12_NODE} (Debian 12) runs every package in the lock files`);
-process.exit(failed ? 1 : 0);
+    .filter(([, { engines }]) => engines?.node && !semver.satisfies(DEBIAN_12_NODE, engines.node))
+    .map(([path, { version, engines }]) => `${lockfile}: ${path} ${version} needs Node ${engines.node}`));
+for (const failure of failures) console.log(`FAIL ${failure}`);
+if (!failures.length) console.log(`Node ${DEBIAN_12_NODE} (Debian 12) runs every package in the lock files`);
+process.exit(failures.length ? 1 : 0);

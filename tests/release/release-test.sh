@@ -22,9 +22,7 @@ for name in signer other; do
 done
 openssl pkcs12 -export -inkey signer.key -in signer.pem -out signer.pfx -passout pass:"$password"
 printf 'int main(void) { return 0; }\n' >main.c
-for flags in "-o unsigned.exe" "-mwindows -o gui.exe" "-shared -o lib.dll"; do
-  x86_64-w64-mingw32-gcc $flags main.c
-done
+for flags in "-o unsigned.exe" "-mwindows -o gui.exe" "-shared -o lib.dll"; do x86_64-w64-mingw32-gcc $flags main.c; done
 printf '#include <iostream>\nint main() { std::cout << 1; }\n' >main.cpp
 x86_64-w64-mingw32-g++ -o needs-dll.exe main.cpp
 osslsigncode sign -certs signer.pem -key signer.key -in unsigned.exe -out tool.exe >/dev/null
