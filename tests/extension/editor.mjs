@@ -21,8 +21,9 @@ const COLOURS = [
     '{}|punctuation.definition.interpolation.end}{"|string.quoted.double} {+|keyword.operator} ' +
     '{\'|string.quoted.single}{\\n|constant.character.escape}{\\$${x}|string.quoted.single}' +
     '{\\\'|constant.character.escape}{\'|string.quoted.single} {+|keyword.operator} x'],
-  ['function area(w, h) f = function(x)', '{function|storage.type.function} ' +
-    '{area|entity.name.function}(w, h) f {=|keyword.operator} {function|storage.type.function}(x)'],
+  ['function area(w, h) f = function(x) len (g (PI))', '{function|storage.type.function} ' +
+    '{area|entity.name.function}(w, h) f {=|keyword.operator} {function|storage.type.function}(x) ' +
+    '{len|support.function.builtin} ({g|entity.name.function.call} ({PI|support.constant}))'],
   ['if ok and not done then let x = nil elif endless end', '{if|keyword.control} ok ' +
     '{and|keyword.operator.logical} {not|keyword.operator.logical} done {then|keyword.control} ' +
     '{let|storage.type} x {=|keyword.operator} {nil|constant.language} ' +
